@@ -1,0 +1,51 @@
+#include <ostream>
+#include <vector>
+
+#include "Commands.h"
+
+namespace calverdon::cli {
+
+int ExitCodeFor(int conversionResult) {
+    switch (conversionResult) {
+        case 1:
+            return kExitConverted;
+        case 0:
+            return kExitChecksum;
+        default:
+            return kExitFailed;
+    }
+}
+
+int RunCli(int argc, const char* const* argv, Console& console) {
+    CLI::App app("Calverdon wandelt Hex-Text-Dateien in die Dateien zurück, die sie tragen, und umgekehrt.",
+                 "calverdon-cli");
+    app.set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
+    app.require_subcommand(1);
+    app.get_formatter()->label("Usage", "Aufruf");
+    app.get_formatter()->label("OPTIONS", "OPTIONEN");
+    app.get_formatter()->label("SUBCOMMAND", "UNTERBEFEHL");
+    app.get_formatter()->label("SUBCOMMANDS", "UNTERBEFEHLE");
+    app.get_formatter()->label("REQUIRED", "ERFORDERLICH");
+    app.get_formatter()->label("POSITIONALS", "ARGUMENTE");
+    app.get_formatter()->label("TEXT", "TEXT");
+
+    std::vector<Command> commands = {
+        AddDecodeCommand(app),
+        AddEncodeCommand(app),
+        AddCheckCommand(app),
+    };
+    for (auto& [sub, run] : commands) sub->set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e, console.out, console.err);
+        return code == 0 ? kExitConverted : kExitUsage;
+    }
+    for (auto& [sub, run] : commands) {
+        if (sub->parsed()) return run(console);
+    }
+    return kExitUsage;
+}
+
+}  // namespace calverdon::cli

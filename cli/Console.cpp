@@ -1,0 +1,49 @@
+#include "Console.h"
+
+#include <algorithm>
+#include <istream>
+#include <ostream>
+
+namespace calverdon::cli {
+namespace {
+
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+}  // namespace
+
+int ConsoleMessages::Show(const std::string& text, const std::string& caption, MessageKind kind) {
+    if (kind != MessageKind::YesNoWarning) {
+        // Caption and text together read as one German sentence.
+        console_.err << caption << ' ' << OneLine(text) << '\n';
+        return kAnswerOk;
+    }
+    if (assumeYes_) return kAnswerYes;
+    if (!console_.inputIsTerminal) {
+        console_.err << caption << ' ' << OneLine(text)
+                     << " Ohne Terminal wird sie nur mit --yes überschrieben.\n";
+        return kAnswerNo;
+    }
+    console_.err << caption << ' ' << OneLine(text) << " [j/N] " << std::flush;
+    std::string answer;
+    std::getline(console_.in, answer);
+    return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja" ? kAnswerYes : kAnswerNo;
+}
+
+ConsoleProgress::~ConsoleProgress() {
+    if (drawn_) console_.err << "\r\033[K" << std::flush;
+}
+
+void ConsoleProgress::SetProgress(int percent) {
+    if (!console_.errorIsTerminal) return;
+    constexpr int kWidth = 40;
+    const int shown = std::clamp(percent, 0, 100);
+    const int filled = shown * kWidth / 100;
+    console_.err << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] " << shown
+                 << " %" << std::flush;
+    drawn_ = true;
+}
+
+}  // namespace calverdon::cli

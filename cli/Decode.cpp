@@ -1,0 +1,42 @@
+#include <memory>
+#include <ostream>
+
+#include "Commands.h"
+#include "HexText.h"
+
+namespace calverdon::cli {
+namespace {
+
+struct DecodeOptions {
+    std::string source;
+    std::string target;
+    bool yes = false;
+};
+
+int RunDecode(const DecodeOptions& options, Console& console) {
+    ConsoleMessages messages(console, options.yes);
+    const std::filesystem::path source = options.source;
+    const std::string name = ReadTargetName(source, messages);
+    if (name.empty()) return kExitFailed;
+    const std::filesystem::path target =
+        options.target.empty() ? source.parent_path() / name : std::filesystem::path(options.target);
+
+    ConsoleProgress progress(console);
+    const ConversionResult result = HexToBin(source, target, {messages, &progress});
+    if (result != ConversionResult::Failed) console.out << target.string() << '\n';
+    return ExitCodeFor(static_cast<int>(result));
+}
+
+}  // namespace
+
+Command AddDecodeCommand(CLI::App& app) {
+    auto options = std::make_shared<DecodeOptions>();
+    CLI::App* sub = app.add_subcommand("decode", "Eine Hex-Text-Datei (mit ihren Teildateien) zurückwandeln");
+    sub->add_option("-o,--output", options->target,
+                    "Zieldatei (Vorgabe: der Name aus dem Kopf, im Ordner der Quelle)");
+    sub->add_flag("-y,--yes", options->yes, "Eine bestehende Zieldatei ohne Rückfrage überschreiben");
+    sub->add_option("SOURCE", options->source, "Erste Datei der Hex-Text-Kette")->required();
+    return {sub, [options](Console& console) { return RunDecode(*options, console); }};
+}
+
+}  // namespace calverdon::cli

@@ -1,0 +1,10 @@
+#include "LineGenerator.h"
+
+namespace calverdon {
+
+LineGenerator& ProcessLineGenerator() {
+    static LineGenerator generator;
+    return generator;
+}
+
+}  // namespace calverdon

@@ -1,0 +1,71 @@
+#include <cstring>
+
+#include "Cp1252.h"
+#include "File.h"
+#include "HexText.h"
+#include "Names.h"
+
+namespace calverdon {
+namespace {
+
+// The header is read as Windows reads text files: CR LF becomes LF (a lone
+// LF ends a line as well), and a line holds at most this many characters.
+constexpr std::size_t kMaxHeaderLine = 1023;
+
+// One line as fgets reads it from a stream opened in text mode.
+std::string ReadTextLine(BufferedReader& reader) {
+    std::string line;
+    while (line.size() < kMaxHeaderLine) {
+        int c = reader.Get();
+        if (c < 0) break;
+        if (c == '\r' && reader.Want(1) >= 1 && reader.Peek()[0] == '\n') c = reader.Get();
+        line += static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    return line;
+}
+
+// The line less its last character, which is taken to be the line end even
+// when the line has none.
+std::string DropLast(std::string line) {
+    if (!line.empty()) line.pop_back();
+    return line;
+}
+
+void ReportNotHexText(UserMessages& messages) {
+    messages.Show("oder eine veraltete Version", "Dies ist keine Kelvarin-Hex-Datei", MessageKind::Error);
+}
+
+}  // namespace
+
+std::string ReadTargetName(const std::filesystem::path& source, UserMessages& messages) {
+    int error = 0;
+    UniqueFd fd = OpenForReading(source, error);
+    if (!fd.IsOpen()) {
+        messages.Show("beim Öffnen der Quell-Datei.", ErrorCaption(error), MessageKind::Error);
+        return {};
+    }
+    BufferedReader reader(std::move(fd));
+
+    if (DropLast(ReadTextLine(reader)) != kMagicLine) {
+        ReportNotHexText(messages);
+        return {};
+    }
+    const std::string nameLine = ReadTextLine(reader);
+    // A file that ends right after the magic line carries no name.
+    if (nameLine.empty()) {
+        ReportNotHexText(messages);
+        return {};
+    }
+    // The name is a C string in the file: it ends at a NUL byte.
+    const std::string ansiName = DropLast(nameLine);
+    const std::string name =
+        SafeFileName(Cp1252ToUtf8(std::string_view(ansiName.c_str(), std::strlen(ansiName.c_str()))));
+    if (name.empty()) {
+        ReportNotHexText(messages);
+        return {};
+    }
+    return name;
+}
+
+}  // namespace calverdon

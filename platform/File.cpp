@@ -1,0 +1,187 @@
+#include "File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace calverdon {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.Release();
+    }
+    return *this;
+}
+
+UniqueFd::~UniqueFd() { Close(); }
+
+int UniqueFd::Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+int UniqueFd::Close() {
+    if (fd_ < 0) return 0;
+    const int fd = Release();
+    // A close interrupted by a signal has still released the descriptor on
+    // Linux, so it is never retried.
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+UniqueFd OpenForReading(const std::filesystem::path& path, int& error) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsOpen()) {
+        error = errno;
+        return fd;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        error = errno;
+        return UniqueFd();
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = EISDIR;
+        return UniqueFd();
+    }
+    error = 0;
+    return fd;
+}
+
+UniqueFd CreateForWriting(const std::filesystem::path& path, int& error) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    error = fd.IsOpen() ? 0 : errno;
+    return fd;
+}
+
+bool GetFileId(int fd, FileId& id) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+bool GetFileId(const std::filesystem::path& path, FileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+BufferedReader::BufferedReader(UniqueFd fd) : fd_(std::move(fd)), buffer_(kBufferSize) {}
+
+bool BufferedReader::Refill() {
+    if (eof_ || error_ != 0) return false;
+    // Keep what is not consumed yet at the front of the buffer.
+    const std::size_t kept = end_ - pos_;
+    std::memmove(buffer_.data(), buffer_.data() + pos_, kept);
+    base_ += pos_;
+    pos_ = 0;
+    end_ = kept;
+    while (end_ < buffer_.size()) {
+        const ssize_t got = ::read(fd_.Get(), buffer_.data() + end_, buffer_.size() - end_);
+        if (got > 0) {
+            end_ += static_cast<std::size_t>(got);
+            return true;
+        }
+        if (got == 0) {
+            eof_ = true;
+            return false;
+        }
+        if (errno != EINTR) {
+            error_ = errno;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::span<const unsigned char> BufferedReader::Peek() {
+    if (pos_ == end_) Refill();
+    return {buffer_.data() + pos_, end_ - pos_};
+}
+
+std::size_t BufferedReader::Want(std::size_t count) {
+    while (end_ - pos_ < count && Refill()) {
+    }
+    return end_ - pos_;
+}
+
+int BufferedReader::Get() {
+    if (pos_ == end_ && !Refill()) return -1;
+    return buffer_[pos_++];
+}
+
+std::string BufferedReader::GetLine(std::size_t maxChars) {
+    std::string line;
+    while (line.size() < maxChars) {
+        const int c = Get();
+        if (c < 0) break;
+        line += static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    return line;
+}
+
+BufferedWriter::BufferedWriter(UniqueFd fd) : fd_(std::move(fd)), buffer_(kBufferSize) {}
+
+bool BufferedWriter::Write(const void* data, std::size_t size) {
+    if (error_ != 0) return false;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        if (used_ == buffer_.size() && !Flush()) return false;
+        const std::size_t n = std::min(size, buffer_.size() - used_);
+        std::memcpy(buffer_.data() + used_, bytes, n);
+        used_ += n;
+        bytes += n;
+        size -= n;
+    }
+    return true;
+}
+
+unsigned char* BufferedWriter::Reserve(std::size_t size) {
+    if (buffer_.size() - used_ < size) {
+        // After a failed flush the buffered bytes are lost anyway; the
+        // failure stays in error_ for the caller.
+        if (!Flush()) used_ = 0;
+        if (buffer_.size() - used_ < size) buffer_.resize(used_ + size);
+    }
+    return buffer_.data() + used_;
+}
+
+bool BufferedWriter::Flush() {
+    if (error_ != 0) return false;
+    std::size_t done = 0;
+    while (done < used_) {
+        const ssize_t put = ::write(fd_.Get(), buffer_.data() + done, used_ - done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            error_ = errno;
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    used_ = 0;
+    return true;
+}
+
+bool BufferedWriter::Close(bool sync) {
+    bool ok = Flush();
+    if (ok && sync && ::fsync(fd_.Get()) != 0) {
+        error_ = errno;
+        ok = false;
+    }
+    const int closeError = fd_.Close();
+    if (ok && closeError != 0) {
+        error_ = closeError;
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace calverdon

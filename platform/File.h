@@ -1,0 +1,115 @@
+#pragma once
+// Files as the engine uses them: a move-only owner of a descriptor that
+// closes quietly as a safety net but lets the success path check its
+// close, and large-buffered reading and writing on top of it. Errors are
+// errno values.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace calverdon {
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd();
+
+    int Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    int Release();
+    // Closes and returns 0, or the errno of a failed close.
+    int Close();
+
+private:
+    int fd_ = -1;
+};
+
+// Opens for reading; a folder counts as a file that cannot be opened
+// (EISDIR). Returns the errno of the failure through `error`.
+UniqueFd OpenForReading(const std::filesystem::path& path, int& error);
+
+// Creates or truncates a file for writing, mode 0666 less the umask.
+UniqueFd CreateForWriting(const std::filesystem::path& path, int& error);
+
+// Identity of a file on disk, for telling whether two paths are one file.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+bool GetFileId(int fd, FileId& id);
+bool GetFileId(const std::filesystem::path& path, FileId& id);
+
+class BufferedReader {
+public:
+    static constexpr std::size_t kBufferSize = 256 * 1024;
+
+    explicit BufferedReader(UniqueFd fd);
+
+    // The bytes read ahead but not yet consumed; refills when empty.
+    // An empty span means end of file or a read error (see Error()).
+    std::span<const unsigned char> Peek();
+    // Makes at least `count` bytes available when the file still holds
+    // them; returns how many are available.
+    std::size_t Want(std::size_t count);
+    void Consume(std::size_t count) { pos_ += count; }
+    // One byte, or -1 at end of file or on an error.
+    int Get();
+    // Like fgets with a buffer of maxChars + 1: reads up to and including
+    // the next LF, but at most maxChars bytes.
+    std::string GetLine(std::size_t maxChars);
+
+    int Error() const { return error_; }
+    // Bytes consumed from the start of the file.
+    std::size_t Offset() const { return base_ + pos_; }
+    UniqueFd& Fd() { return fd_; }
+
+private:
+    bool Refill();
+
+    UniqueFd fd_;
+    std::vector<unsigned char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    std::size_t base_ = 0;  // file offset of buffer_[0]
+    bool eof_ = false;
+    int error_ = 0;
+};
+
+class BufferedWriter {
+public:
+    static constexpr std::size_t kBufferSize = 256 * 1024;
+
+    explicit BufferedWriter(UniqueFd fd);
+
+    // Each returns false once a write has failed; Error() tells why.
+    bool Write(const void* data, std::size_t size);
+    bool Write(std::string_view text) { return Write(text.data(), text.size()); }
+    // Room for at least `size` bytes, to fill directly and then Commit().
+    unsigned char* Reserve(std::size_t size);
+    void Commit(std::size_t size) { used_ += size; }
+    bool Flush();
+    // Flushes, optionally syncs to disk, and closes; false on any failure.
+    bool Close(bool sync);
+
+    int Error() const { return error_; }
+    UniqueFd& Fd() { return fd_; }
+
+private:
+    UniqueFd fd_;
+    std::vector<unsigned char> buffer_;
+    std::size_t used_ = 0;
+    int error_ = 0;
+};
+
+}  // namespace calverdon
