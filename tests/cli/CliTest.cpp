@@ -1,0 +1,118 @@
+// The command-line tool's hex-text subcommands, run in-process with string
+// streams in place of the terminal.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "../convert/EngineTestSupport.h"
+#include "Commands.h"
+
+namespace calverdon::testing {
+namespace {
+
+struct ToolRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+ToolRun RunTool(std::vector<std::string> args, std::string input = "", bool terminal = false) {
+    args.insert(args.begin(), "calverdon-cli");
+    std::vector<const char*> argv;
+    for (const auto& arg : args) argv.push_back(arg.c_str());
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::ostringstream err;
+    cli::Console console{in, out, err, terminal, false};
+    const int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), console);
+    return {code, out.str(), err.str()};
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override { WriteFile(folder / "abc.txt", Header("abc.bin") + "414243~~00001685"); }
+    std::string Path(const char* name) { return (folder / name).string(); }
+    ScratchFolder folder;
+};
+
+TEST_F(CliTest, DecodeWritesTheNamedFileBesideTheSource) {
+    const ToolRun run = RunTool({"decode", Path("abc.txt")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, Path("abc.bin") + "\n");
+    EXPECT_EQ(ReadFile(folder / "abc.bin"), "ABC");
+}
+
+TEST_F(CliTest, ExitCodesFollowTheResult) {
+    WriteFile(folder / "bad.txt", Header("bad.bin") + "414243~~00000000");
+    WriteFile(folder / "cut.txt", Header("cut.bin") + "4142");
+    WriteFile(folder / "nohex.txt", "hello\r\n");
+    struct Row {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    };
+    const Row rows[] = {
+        {{"check", Path("abc.txt")}, 0, ""},
+        {{"check", Path("bad.txt")}, 3, "Prüfsummenfehler. Die Zieldatei könnte Fehler aufweisen.\n"},
+        {{"decode", Path("cut.txt")}, 3, "Prüfsummenfehler. Die Zieldatei könnte Fehler aufweisen.\n"},
+        {{"decode", Path("nohex.txt")}, 1, "Dies ist keine Kelvarin-Hex-Datei oder eine veraltete Version\n"},
+        {{"check", Path("missing.txt")}, 1, "Fehler 2 beim Öffnen der Quell-Datei.\n"},
+        {{"encode", Path("missing.bin")}, 1, "Fehler 2 beim Öffnen der Quelldatei.\n"},
+        {{"decode"}, 2, ""},
+        {{"frobnicate"}, 2, ""},
+        {{"encode", "-o", "x.txt", "a", "b"}, 2, "--output geht nur mit einer einzigen Quelldatei.\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + (row.args.size() > 1 ? row.args[1] : ""));
+        const ToolRun run = RunTool(row.args);
+        EXPECT_EQ(run.exitCode, row.exitCode);
+        if (!row.err.empty()) {
+            EXPECT_EQ(run.err, row.err);
+        }
+    }
+    // Checking writes nothing.
+    EXPECT_FALSE(fs::exists(folder / "bad.bin"));
+}
+
+TEST_F(CliTest, ExistingTargetIsRefusedWithoutTerminalUnlessYes) {
+    WriteFile(folder / "abc.bin", "old");
+    const ToolRun refused = RunTool({"decode", Path("abc.txt")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("ACHTUNG Die Zieldatei " + Path("abc.bin") + " besteht bereits."), std::string::npos);
+    EXPECT_NE(refused.err.find("--yes"), std::string::npos);
+    EXPECT_EQ(ReadFile(folder / "abc.bin"), "old");
+
+    EXPECT_EQ(RunTool({"decode", "--yes", Path("abc.txt")}).exitCode, 0);
+    EXPECT_EQ(ReadFile(folder / "abc.bin"), "ABC");
+}
+
+TEST_F(CliTest, TerminalAnswerDecides) {
+    WriteFile(folder / "abc.bin", "old");
+    const ToolRun no = RunTool({"decode", Path("abc.txt")}, "n\n", true);
+    EXPECT_EQ(no.exitCode, 1);
+    EXPECT_NE(no.err.find("Soll sie überschrieben werden? [j/N]"), std::string::npos);
+    EXPECT_EQ(ReadFile(folder / "abc.bin"), "old");
+    EXPECT_EQ(RunTool({"decode", Path("abc.txt")}, "j\n", true).exitCode, 0);
+    EXPECT_EQ(ReadFile(folder / "abc.bin"), "ABC");
+}
+
+TEST_F(CliTest, EncodeSharesTheLineGeneratorAcrossSources) {
+    // Two sources in one call continue one sequence of line lengths, so the
+    // second file's first line differs from what a fresh start would give.
+    WriteFile(folder / "a.bin", std::string(100, 'a'));
+    WriteFile(folder / "b.bin", std::string(100, 'b'));
+    const ToolRun run = RunTool({"encode", "--kb", "0", Path("a.bin"), Path("b.bin")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, Path("a.txt") + "\n" + Path("b.txt") + "\n");
+    const std::string a = ReadFile(folder / "a.txt");
+    const std::string b = ReadFile(folder / "b.txt");
+    const auto firstLineLength = [](const std::string& text, std::size_t headerSize) {
+        return text.find("\r\n", headerSize) - headerSize;
+    };
+    EXPECT_NE(firstLineLength(a, Header("a.bin").size()), firstLineLength(b, Header("b.bin").size()));
+    EXPECT_EQ(RunTool({"decode", "-o", Path("b2.bin"), Path("b.txt")}).exitCode, 0);
+    EXPECT_EQ(ReadFile(folder / "b2.bin"), std::string(100, 'b'));
+}
+
+}  // namespace
+}  // namespace calverdon::testing
