@@ -33,6 +33,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
         AddDecodeCommand(app),
         AddEncodeCommand(app),
         AddCheckCommand(app),
+        AddVersionCommand(app),
     };
     for (auto& [sub, run] : commands) sub->set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
 
