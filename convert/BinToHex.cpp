@@ -5,9 +5,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "Cp1252.h"
 #include "File.h"
+#include "HexSimd.h"
 #include "HexText.h"
 #include "Names.h"
 
@@ -23,8 +26,22 @@ constexpr std::array<std::array<char, 2>, 256> kHexPairs = [] {
     return table;
 }();
 
-// Bytes encoded between two looks at the line, progress and split counters.
-constexpr std::uint64_t kMaxBatch = 64 * 1024;
+// Writes the hex digits of `bytes` into `digits`; returns the part of the
+// running checksum they add: the sum of the bytes plus 4 for each.
+std::uint32_t HexDigitsOf(std::span<const unsigned char> bytes, std::vector<char>& digits) {
+    digits.resize(2 * bytes.size());
+    std::uint32_t sum = 0;
+    std::size_t i = 0;
+#if defined(CALVERDON_HAVE_SSE2)
+    for (; i + 16 <= bytes.size(); i += 16) sum += EncodeHexBlock(bytes.data() + i, digits.data() + 2 * i);
+#endif
+    for (; i < bytes.size(); ++i) {
+        digits[2 * i] = kHexPairs[bytes[i]][0];
+        digits[2 * i + 1] = kHexPairs[bytes[i]][1];
+        sum += bytes[i];
+    }
+    return sum + 4u * static_cast<std::uint32_t>(bytes.size());
+}
 
 class Encoder {
 public:
@@ -118,26 +135,22 @@ ConversionResult Encoder::Run(const std::filesystem::path& source, const std::fi
     std::uint64_t partSize = 0;  // pairs and line ends of the current part, 2 each
     int lineCount = 0;           // hex digits on the current data line
 
+    std::vector<char> digits;  // the hex digits of the bytes read ahead
     for (;;) {
         const auto span = reader.Peek();
         if (span.empty()) break;
+        checksum += HexDigitsOf(span, digits);
         std::size_t offset = 0;
         while (offset < span.size()) {
-            // Encode up to the next byte after which a line end, a progress
-            // value or a split may be due; only that byte needs the checks.
-            std::uint64_t batch = std::min<std::uint64_t>(span.size() - offset, kMaxBatch);
+            // Copy the digits up to the next byte after which a line end, a
+            // progress value or a split may be due; only that byte needs the
+            // checks.
+            std::uint64_t batch = span.size() - offset;
             batch = std::min<std::uint64_t>(batch, static_cast<std::uint64_t>(lineTarget - lineCount + 1) / 2);
             batch = std::min<std::uint64_t>(batch, nextReport_ > bytesRead_ ? nextReport_ - bytesRead_ : 1);
             if (sizeLimit != 0) batch = std::min<std::uint64_t>(batch, (sizeLimit - partSize) / 2 + 1);
 
-            auto* out = reinterpret_cast<char*>(part->Reserve(2 * batch));
-            for (std::uint64_t k = 0; k < batch; ++k) {
-                const unsigned char byte = span[offset + k];
-                out[2 * k] = kHexPairs[byte][0];
-                out[2 * k + 1] = kHexPairs[byte][1];
-                checksum += byte + 4u;
-            }
-            part->Commit(2 * batch);
+            part->Write(digits.data() + 2 * offset, 2 * batch);
             offset += batch;
             bytesRead_ += batch;
             partSize += 2 * batch;

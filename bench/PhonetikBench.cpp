@@ -1,0 +1,172 @@
+// Speed of the phonetic matching units, in one run, over the German word
+// list of Debian's wngerman package (UTF-8, turned into Windows-1252; words
+// that the code page cannot hold are left out):
+//   - DamerauLevenshteinDistance against the plain full-matrix version of
+//     tests/phonetik/ReferenceDistance.h, on pairs of real words (neighbours
+//     in the sorted list, which share much, and random pairs) and on pairs of
+//     long words of 65 to 80 bytes (random words joined, each paired with an
+//     edited copy or with another long word);
+//   - kPhonetik over every word of the list, single thread.
+// All random choices use fixed seeds. Both distance versions take their
+// words by value, as the library's interface does, so both pay the copies.
+// At the end the program prints the ratios of the figures measured above.
+//
+// Usage: calverdon-bench-phonetik [--words PATH] [Google Benchmark options]
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Cp1252.h"
+#include "Phonetik.h"
+#include "ReferenceDistance.h"
+
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+struct Data {
+    std::vector<std::string> words;
+    Pairs realPairs;
+    Pairs longPairs;
+};
+
+Data& TheData() {
+    static Data data;
+    return data;
+}
+
+std::vector<std::string> LoadWords(const std::string& path) {
+    std::vector<std::string> words;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty()) continue;
+        const std::string word = calverdon::Utf8ToCp1252(line, std::nullopt);
+        if (calverdon::Cp1252ToUtf8(word) == line) words.push_back(word);
+    }
+    return words;
+}
+
+void MakePairs(Data& data) {
+    const auto& words = data.words;
+    std::mt19937 random(4711);
+    std::uniform_int_distribution<std::size_t> anyWord(0, words.size() - 1);
+
+    for (std::size_t i = 0; i + 1 < words.size(); i += 7) data.realPairs.emplace_back(words[i], words[i + 1]);
+    const std::size_t neighbours = data.realPairs.size();
+    for (std::size_t i = 0; i < neighbours; ++i) data.realPairs.emplace_back(words[anyWord(random)], words[anyWord(random)]);
+
+    auto longWord = [&] {
+        for (;;) {
+            std::string word;
+            while (word.size() < 65) word += words[anyWord(random)];
+            if (word.size() <= 80) return word;
+        }
+    };
+    auto edited = [&](std::string word) {
+        std::uniform_int_distribution<int> edits(1, 8);
+        for (int e = edits(random); e > 0; --e) {
+            const std::size_t at = std::uniform_int_distribution<std::size_t>(0, word.size() - 2)(random);
+            switch (e % 3) {
+                case 0: std::swap(word[at], word[at + 1]); break;
+                case 1: word[at] = 'e'; break;
+                default: word.erase(at, 1); break;
+            }
+        }
+        return word;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string first = longWord();
+        std::string second = i % 2 == 0 ? edited(first) : longWord();
+        if (second.size() < 65) second += "ung";
+        data.longPairs.emplace_back(std::move(first), std::move(second));
+    }
+}
+
+template <std::int32_t (*Distance)(std::string, std::string)>
+void BM_Distance(benchmark::State& state, const Pairs* pairs) {
+    for (auto _ : state) {
+        for (const auto& [first, second] : *pairs) benchmark::DoNotOptimize(Distance(first, second));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(pairs->size()));
+}
+
+void BM_Phonetik(benchmark::State& state) {
+    const auto& words = TheData().words;
+    for (auto _ : state) {
+        for (const auto& word : words) benchmark::DoNotOptimize(kPhonetik(word, 32767));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(words.size()));
+}
+
+// Prints as usual and keeps each benchmark's items per second.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const auto found = run.counters.find("items_per_second");
+            if (found != run.counters.end()) perSecond[run.benchmark_name()] = found->second;
+        }
+    }
+    std::map<std::string, double> perSecond;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string path = "/usr/share/dict/ngerman";
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--words") == 0 && i + 1 < argc) {
+            path = argv[++i];
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+
+    Data& data = TheData();
+    data.words = LoadWords(path);
+    if (data.words.size() < 1000) {
+        std::fprintf(stderr, "Word list %s missing or too short (package wngerman)\n", path.c_str());
+        return 1;
+    }
+    MakePairs(data);
+    std::printf("%zu words, %zu real pairs, %zu long pairs\n", data.words.size(), data.realPairs.size(),
+                data.longPairs.size());
+
+    benchmark::RegisterBenchmark("Distance/real/bit-parallel", BM_Distance<DamerauLevenshteinDistance>,
+                                 &data.realPairs);
+    benchmark::RegisterBenchmark("Distance/real/full-matrix", BM_Distance<ReferenceDistance>, &data.realPairs);
+    benchmark::RegisterBenchmark("Distance/long/bit-parallel", BM_Distance<DamerauLevenshteinDistance>,
+                                 &data.longPairs);
+    benchmark::RegisterBenchmark("Distance/long/full-matrix", BM_Distance<ReferenceDistance>, &data.longPairs);
+    benchmark::RegisterBenchmark("Phonetik/all-words", BM_Phonetik);
+
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    auto& rate = reporter.perSecond;
+    auto ratio = [&](const char* fast, const char* plain) {
+        return rate.count(fast) && rate.count(plain) && rate[plain] > 0 ? rate[fast] / rate[plain] : 0.0;
+    };
+    std::printf("\nDistance, real word pairs: %.1fx the full matrix (goal: at least 4x)\n",
+                ratio("Distance/real/bit-parallel", "Distance/real/full-matrix"));
+    std::printf("Distance, 65 to 80 bytes:  %.1fx the full matrix (goal: at least 10x)\n",
+                ratio("Distance/long/bit-parallel", "Distance/long/full-matrix"));
+    if (rate.count("Phonetik/all-words")) {
+        std::printf("kPhonetik: %.1f million words per second (goal: at least 10)\n",
+                    rate["Phonetik/all-words"] / 1e6);
+    }
+    return 0;
+}
