@@ -15,14 +15,14 @@ namespace {
 // ---------------------------------------------------------------------------
 // Cologne phonetic code
 
-constexpr int kNoCode = -1;
-constexpr int kCodeX = 48;  // x alone: the two digits 4 and 8
+constexpr std::uint8_t kNoCode = 0xFF;
+constexpr std::uint8_t kCodeX = 48;  // x alone: the two digits 4 and 8
 
 // The code of one position and the number of letters it consumes; consumed
 // letters get no code of their own.
 struct PositionCode {
-    int code;
-    std::size_t consumed;
+    std::uint8_t code;
+    std::uint8_t consumed;
 };
 
 // The letter at a position and the two after it; '\0' past the end.
@@ -48,11 +48,11 @@ constexpr bool EndsCPair(char c) {
 // rules for the same letter, and each case keeps it: ar/or before the vowel,
 // the d/t pairs before d and t, ph before p, the x pairs cx/kx/qx before the
 // c pairs and before c, k and q, sch before the s pairs before s.
-PositionCode CodeNextPosition(Window w) {
+constexpr PositionCode CodeNextPosition(Window w) {
     switch (w.first) {
         case 'a':
         case 'o':
-            return {0, w.second == 'r' ? std::size_t{2} : std::size_t{1}};  // ar and or swallow the r
+            return {0, static_cast<std::uint8_t>(w.second == 'r' ? 2 : 1)};  // ar and or swallow the r
         case 'e':
         case 'i':
         case 'j':
@@ -103,46 +103,78 @@ PositionCode CodeNextPosition(Window w) {
 // are not looked for: a and o are vowels here) and c (cx is an ordinary c
 // pair here, and a lone c is 8). Every other first letter is coded as it
 // would be later in the word, so that a leading consonant counts: Müller
-// gets 657 and not 57, the code of Keller's tail.
-PositionCode CodeFirstPosition(Window w) {
+// gets 657 and Keller 457, where both would otherwise get 057.
+constexpr PositionCode CodeFirstPosition(Window w) {
     if (IsVowel(w.first)) return {0, 1};
     if (w.first == 'c') return EndsCPair(w.second) ? PositionCode{4, 2} : PositionCode{8, 1};
     return CodeNextPosition(w);
 }
 
-// Byte after lower-casing -> letter of the letter string, 0 for a dropped
-// byte: a to z as they are, and ß ä ö ü (Windows-1252) as s a o u.
-constexpr std::array<char, 256> MakeLetterTable() {
-    std::array<char, 256> table{};
-    for (int b = 'a'; b <= 'z'; ++b) table[b] = static_cast<char>(b);
-    table[0xDF] = 's';
-    table[0xE4] = 'a';
-    table[0xF6] = 'o';
-    table[0xFC] = 'u';
+// The letter string holds letters as indices: 1 to 26 for a to z; 0 stands
+// for "no letter" past its end.
+constexpr unsigned kNoLetter = 0;
+constexpr unsigned IndexOf(char letter) { return static_cast<unsigned>(letter - 'a' + 1); }
+constexpr char LetterAt(unsigned index) { return index == kNoLetter ? '\0' : static_cast<char>('a' + index - 1); }
+
+// A position's code packed into one byte, so that it can be written over
+// the letter string: the low four bits hold the digit 0 to 8, kPackedX for x
+// or kPackedNone, the high bits the number of letters consumed.
+constexpr std::uint8_t kPackedX = 9;
+constexpr std::uint8_t kPackedNone = 15;
+
+constexpr std::uint8_t Pack(PositionCode position) {
+    const std::uint8_t code =
+        position.code == kNoCode ? kPackedNone : position.code == kCodeX ? kPackedX : position.code;
+    return static_cast<std::uint8_t>(code | position.consumed << 4);
+}
+
+// Both coders tabulated at compile time over every window, so that coding a
+// position is one lookup. A window's third letter only matters when it is h
+// (for sch), so the index tells h apart from every other third letter:
+// first letter << 6 | second letter << 1 | third is h.
+using CoderTable = std::array<std::uint8_t, 32 * 64>;
+
+constexpr unsigned WindowIndex(unsigned first, unsigned second, bool thirdIsH) {
+    return first << 6 | second << 1 | static_cast<unsigned>(thirdIsH);
+}
+
+constexpr CoderTable Tabulate(PositionCode (*coder)(Window)) {
+    CoderTable table{};
+    for (unsigned first = IndexOf('a'); first <= IndexOf('z'); ++first) {
+        for (unsigned second = kNoLetter; second <= IndexOf('z'); ++second) {
+            for (const bool thirdIsH : {false, true}) {
+                const char third = second != kNoLetter && thirdIsH ? 'h' : '\0';
+                table[WindowIndex(first, second, thirdIsH)] = Pack(coder({LetterAt(first), LetterAt(second), third}));
+            }
+        }
+    }
     return table;
 }
 
-constexpr std::array<char, 256> kLetters = MakeLetterTable();
+constexpr CoderTable kFirstPosition = Tabulate(CodeFirstPosition);
+constexpr CoderTable kNextPosition = Tabulate(CodeNextPosition);
 
-// Takes the digits of the positions in order and keeps the code: the first
-// digit always, every later one unless it is 0 or repeats the digit kept last
-// (so 2, 0, 2 keeps one 2).
-class CodeBuilder {
-public:
-    CodeBuilder(String& code, std::size_t limit) : code_(code), limit_(limit) {}
+static_assert(kNextPosition[WindowIndex(IndexOf('s'), IndexOf('c'), true)] == Pack({8, 3}));   // sch
+static_assert(kNextPosition[WindowIndex(IndexOf('s'), IndexOf('c'), false)] == Pack({8, 2}));  // sc
+static_assert(kNextPosition[WindowIndex(IndexOf('c'), IndexOf('x'), false)] == Pack({8, 2}));  // cx later
+static_assert(kFirstPosition[WindowIndex(IndexOf('c'), IndexOf('x'), false)] == Pack({4, 2}));  // cx first
+static_assert(kFirstPosition[WindowIndex(IndexOf('o'), IndexOf('r'), false)] == Pack({0, 1}));  // or first
+static_assert(kNextPosition[WindowIndex(IndexOf('x'), kNoLetter, false)] == Pack({kCodeX, 1}));
+static_assert(kNextPosition[WindowIndex(IndexOf('h'), IndexOf('a'), false)] == Pack({kNoCode, 1}));
 
-    // False once the code has reached its maximum length: later digits could
-    // only add to its end, which the cut removes.
-    bool Add(int digit) {
-        const auto c = static_cast<char16_t>(u'0' + digit);
-        if (code_.empty() || (digit != 0 && c != code_.back())) code_.push_back(c);
-        return code_.size() < limit_;
-    }
+// Byte after lower-casing -> letter index, 0 for a dropped byte: a to z as
+// they are, and ß ä ö ü (Windows-1252) as s a o u.
+constexpr std::array<std::uint8_t, 256> MakeLetterTable() {
+    std::array<std::uint8_t, 256> table{};
+    for (char c = 'a'; c <= 'z'; ++c) table[static_cast<unsigned char>(c)] = static_cast<std::uint8_t>(IndexOf(c));
+    table[0xDF] = IndexOf('s');
+    table[0xE4] = IndexOf('a');
+    table[0xF6] = IndexOf('o');
+    table[0xFC] = IndexOf('u');
+    return table;
+}
 
-private:
-    String& code_;
-    std::size_t limit_;
-};
+constexpr std::array<std::uint8_t, 256> kLetters = MakeLetterTable();
 
 // ---------------------------------------------------------------------------
 // Restricted Damerau-Levenshtein distance
@@ -214,32 +246,68 @@ String kPhonetik(AnsiString word, const std::int16_t maxLength) {
     }
 
     // The letter string, written over the word (it is our copy): kept bytes
-    // mapped to letters, each run of one letter reduced to one, across the
+    // as letter indices, each run of one letter reduced to one, across the
     // bytes that are dropped in between.
+    auto* const letters = reinterpret_cast<std::uint8_t*>(bytes);
     std::size_t count = 0;
-    char previous = '\0';
+    unsigned previous = kNoLetter;
     for (std::size_t i = 0; i < length; ++i) {
-        const char letter = kLetters[static_cast<unsigned char>(bytes[i])];
-        if (letter != '\0' && letter != previous) {
-            bytes[count++] = letter;
-            previous = letter;
-        }
+        const unsigned letter = kLetters[letters[i]];
+        const bool keep = (letter != kNoLetter) & (letter != previous);
+        letters[count] = static_cast<std::uint8_t>(letter);  // count <= i: never ahead of the reading
+        count += keep;
+        previous = keep ? letter : previous;
     }
-    const char* const letters = bytes;
+    if (count == 0) return {};
 
+    // The code of every position, written over the letter at it (the window
+    // only looks ahead, at letters not yet overwritten). Each position is
+    // coded on its own, without waiting for the walk below.
+    auto window = [&](std::size_t p) {
+        const unsigned second = p + 1 < count ? letters[p + 1] : kNoLetter;
+        const bool thirdIsH = p + 2 < count && letters[p + 2] == IndexOf('h');
+        return WindowIndex(letters[p], second, thirdIsH);
+    };
+    letters[0] = kFirstPosition[window(0)];
+    for (std::size_t p = 1; p < count; ++p) letters[p] = kNextPosition[window(p)];
+
+    // The walk from position to position by the letters each consumes,
+    // keeping the code from the digits: the first digit always, every later
+    // one unless it is 0 or repeats the digit kept last (so 2, 0, 2 keeps one
+    // 2). Whether a digit is kept is data, not a branch, since vowels and
+    // consonants alternate unpredictably. The code collects in a local
+    // buffer, so the result string is allocated at most once for a usual
+    // word. The walk stops as soon as the code has its maximum length: later
+    // digits could only add to its end, which the cut removes.
+    const auto limit = static_cast<std::size_t>(maxLength);
     String code;
-    CodeBuilder builder(code, static_cast<std::size_t>(maxLength));
+    std::array<char16_t, 64> buffer;
+    std::size_t used = 0;
+    std::size_t kept = 0;
+    unsigned last = 0;
+    auto add = [&](unsigned digit) {  // a digit 0 to 8, or kPackedNone
+        if (used == buffer.size()) {
+            code.append(buffer.data(), used);
+            used = 0;
+        }
+        const bool keep = (digit != kPackedNone) & ((kept == 0) | ((digit != 0) & (digit != last)));
+        buffer[used] = static_cast<char16_t>(u'0' + digit);
+        used += keep;
+        kept += keep;
+        last = keep ? digit : last;
+        return kept < limit;
+    };
     for (std::size_t p = 0; p < count;) {
-        const Window window{letters[p], p + 1 < count ? letters[p + 1] : '\0',
-                            p + 2 < count ? letters[p + 2] : '\0'};
-        const PositionCode position = p == 0 ? CodeFirstPosition(window) : CodeNextPosition(window);
-        p += position.consumed;
-        if (position.code == kCodeX) {
-            if (!builder.Add(4) || !builder.Add(8)) break;
-        } else if (position.code != kNoCode) {
-            if (!builder.Add(position.code)) break;
+        const unsigned packed = letters[p];
+        p += packed >> 4;
+        const unsigned digit = packed & 0x0F;
+        if (digit == kPackedX) {
+            if (!add(4) || !add(8)) break;
+        } else if (!add(digit)) {
+            break;
         }
     }
+    code.append(buffer.data(), used);
     return code;
 }
 
@@ -261,9 +329,10 @@ std::int32_t DamerauLevenshteinDistance(AnsiString first, AnsiString second) {
         b.remove_suffix(1);
     }
 
-    // The distance is symmetric; the shorter word becomes the bit pattern.
-    if (a.size() > b.size()) std::swap(a, b);
-    if (a.empty()) return static_cast<std::int32_t>(b.size());
+    // The distance is symmetric. The longer word becomes the bit pattern, so
+    // that the loop runs over the shorter one.
+    if (a.size() < b.size()) std::swap(a, b);
+    if (b.empty()) return static_cast<std::int32_t>(a.size());
     if (a.size() <= 64) return OsaBitParallel<std::uint64_t>(a, b);
     return OsaBitParallel<TwoWords>(a, b);
 }
