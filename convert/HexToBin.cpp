@@ -55,6 +55,14 @@ ScannedChecksum ScanChecksum(BufferedReader& reader) {
     return result;
 }
 
+// Fuzzing builds skip the syncs, which would otherwise take nearly all of
+// their time; every other build syncs.
+#if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+constexpr bool kSyncToDisk = false;
+#else
+constexpr bool kSyncToDisk = true;
+#endif
+
 // The decoded file under construction. It is written under a temporary name
 // in the target's folder, synced and renamed over the target only when it
 // is complete, so that a file at the target path is either what stood there
@@ -113,7 +121,7 @@ public:
     // Syncs, closes and renames the file over the target.
     bool Keep(int& error) {
         if (!writer_) return true;
-        if (!writer_->Close(/*sync=*/true)) {
+        if (!writer_->Close(kSyncToDisk)) {
             error = writer_->Error();
             return false;
         }
@@ -136,6 +144,7 @@ private:
 
     // Makes the rename itself survive a power cut.
     void SyncFolder() const {
+        if (!kSyncToDisk) return;
         const std::filesystem::path folder = target_.parent_path();
         UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.IsOpen()) ::fsync(dir.Get());

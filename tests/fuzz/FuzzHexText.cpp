@@ -28,7 +28,9 @@ public:
 
 const fs::path& Folder() {
     static const fs::path folder = [] {
-        std::string pattern = (fs::temp_directory_path() / "calverdon-fuzz-XXXXXX").string();
+        // Memory-backed when the machine has it: the target writes files.
+        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        std::string pattern = (base / "calverdon-fuzz-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
         return fs::path(pattern);
     }();
