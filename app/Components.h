@@ -1,0 +1,91 @@
+#pragma once
+// The few controls the two windows need beyond plain Qt widgets: a button
+// whose picture may stand right of its caption, the filled circle that
+// shows an outcome, the file-open dialog as a component with a seam that
+// tests use to "choose" a file, and the font and icon both windows share.
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QObject>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+
+namespace calverdon::gui {
+
+// Tahoma at a character height of 13 pixels where it is installed, else
+// the closest sans-serif face at the same pixel size.
+QFont FormFont();
+
+// The 16 x 16 window icon shared by the main and the help window.
+QIcon WindowIcon();
+
+// Sets a label's text and sizes the label to it, as self-sizing labels do.
+void SetCaption(QLabel& label, const QString& text);
+
+// A push button with a picture. The picture stands left of the caption, or
+// right of it; caption and picture are centred together.
+class TBitBtn : public QPushButton {
+    Q_OBJECT
+public:
+    enum class Glyph { Left, Right };
+    TBitBtn(const QString& caption, const QIcon& picture, Glyph layout, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Glyph layout_;
+};
+
+// A circle filled with a brush colour and outlined thinly in black.
+class TShape : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QColor brushColor READ BrushColor WRITE SetBrushColor)
+public:
+    explicit TShape(QWidget* parent);
+    QColor BrushColor() const { return brush_; }
+    void SetBrushColor(const QColor& colour);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor brush_{0, 255, 0};
+};
+
+// A modal file-open dialog for one existing file. Like the dialog it
+// stands in for, a choice makes the chosen file's folder the process's
+// working directory.
+class TOpenDialog : public QObject {
+    Q_OBJECT
+public:
+    // Asks for a file and returns its full path, or an empty string for a
+    // cancel. The default runs a QFileDialog over the owner window.
+    using Chooser = std::function<QString(const TOpenDialog&)>;
+
+    explicit TOpenDialog(QWidget* owner);
+
+    QString Title;
+    // Appended (with its dot) to a typed name without extension; may be empty.
+    QString DefaultExt;
+    // The full path of the last choice.
+    QString FileName;
+
+    void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
+    // True when a file was chosen.
+    bool Execute();
+
+private:
+    QString RunFileDialog() const;
+
+    QWidget* owner_;
+    Chooser chooser_;
+};
+
+}  // namespace calverdon::gui

@@ -1,0 +1,282 @@
+#include "HexBin1.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QUrl>
+
+#include <algorithm>
+
+#include "Components.h"
+#include "Dllinfo.h"
+#include "Info.h"
+#include "QtServices.h"
+
+namespace calverdon::gui {
+namespace {
+
+const QString kSourcePlaceholder = QStringLiteral("Quelle...");
+const QString kTargetPlaceholder = QStringLiteral("Ziel...");
+
+// Paths reach the engine as the file system's bytes.
+std::filesystem::path ToPath(const QString& path) { return std::filesystem::path(QFile::encodeName(path).toStdString()); }
+QString FromPath(const std::filesystem::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.native())); }
+
+// The extension is the end of the file name from its last dot on.
+QString ExtensionOf(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot);
+}
+
+// The folder part of a path, ending in its separator.
+QString FolderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+// The one local file of a drag, or an empty string.
+QString DraggedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile()) return {};
+    const QFileInfo file(urls.first().toLocalFile());
+    return file.isFile() ? file.absoluteFilePath() : QString();
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    // Paths may hold anything, also what would read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->move(left, top);
+    SetCaption(*label, caption);
+    return label;
+}
+
+TBitBtn* MakeButton(QWidget* parent, const char* name, const QString& caption, const char* icon,
+                    TBitBtn::Glyph layout, QRect geometry) {
+    auto* button = new TBitBtn(caption, QIcon(QStringLiteral(":/icons/") + QLatin1String(icon)), layout, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* owner, TForm1Seams seams) : QWidget(owner) {
+    setObjectName(QStringLiteral("Form1"));
+    // A sizable frame whose title bar offers the system menu and the close
+    // box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(FormFont());
+    setWindowIcon(WindowIcon());
+    setAcceptDrops(true);
+    resize(411, 253);
+    move(0, 0);
+
+    CreateComponents();
+
+    if (seams.messages == nullptr) ownMessages_ = std::make_unique<MessageBoxMessages>(this);
+    messages_ = seams.messages != nullptr ? seams.messages : ownMessages_.get();
+    if (seams.beeper == nullptr) ownBeeper_ = std::make_unique<SystemBeeper>();
+    beeper_ = seams.beeper != nullptr ? seams.beeper : ownBeeper_.get();
+    progress_ = std::make_unique<ProgressBarReceiver>(*ProgressBar1);
+
+    SetCaptionFromVersion(seams.versionReader ? seams.versionReader : VersionReader(&::GetDLLInfo));
+    // Only the presence of the marker counts, and only now.
+    EncodeMode = QFileInfo(QStringLiteral("Codieren.ini")).isFile();
+    if (!EncodeMode) OpenDialog1->DefaultExt = QStringLiteral(".txt");
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateComponents() {
+    // Declared order of the components; positions in logical pixels.
+    Label1 = MakeLabel(this, "Label1", QStringLiteral("Umzuwandelnde Datei"), 8, 49);
+    Label2 = MakeLabel(this, "Label2", QStringLiteral("Zieldatei"), 8, 112);
+    LabelZIEL = MakeLabel(this, "LabelZIEL", kTargetPlaceholder, 8, 134);
+
+    OpenDialog1 = new TOpenDialog(this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->Title = QStringLiteral("Quelldatei auswählen");
+
+    BitBtnSTART = MakeButton(this, "BitBtnSTART", QStringLiteral("Umwandlung starten..."), "start.svg",
+                             TBitBtn::Glyph::Right, QRect(96, 109, 213, 25));
+    BitBtnSTART->setToolTip(QStringLiteral("Umwandlung in Zieldatei starten"));
+    BitBtnSTART->setEnabled(false);
+
+    BitBtn2 = MakeButton(this, "BitBtn2", QStringLiteral("Schließen"), "exit.svg", TBitBtn::Glyph::Left,
+                         QRect(4, 4, 93, 25));
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(8, 208, 395, 13);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    ShapeRES = new TShape(this);
+    ShapeRES->setObjectName(QStringLiteral("ShapeRES"));
+    ShapeRES->setGeometry(193, 227, 16, 16);
+    ShapeRES->SetBrushColor(QColor(0, 255, 0));
+    ShapeRES->hide();
+
+    BitBtnHILF = MakeButton(this, "BitBtnHILF", QStringLiteral("Hilfe"), "help.svg", TBitBtn::Glyph::Left,
+                            QRect(310, 4, 93, 25));
+    BitBtnQ = MakeButton(this, "BitBtnQ", QStringLiteral("auswählen"), "open.svg", TBitBtn::Glyph::Right,
+                         QRect(148, 46, 125, 25));
+    BitBtnQ->setToolTip(QStringLiteral("Quelldatei (.txt) auswählen"));
+
+    LabelQ = MakeLabel(this, "LabelQ", kSourcePlaceholder, 8, 75);
+
+    EditKB = new QLineEdit(QStringLiteral("0"), this);
+    EditKB->setObjectName(QStringLiteral("EditKB"));
+    EditKB->setGeometry(188, 170, 65, 24);
+    EditKB->hide();
+
+    // Eighteen blanks leave the gap in which EditKB sits.
+    LabelKB = MakeLabel(this, "LabelKB", QStringLiteral("Dateigröße max.") + QString(18, QLatin1Char(' ')) +
+                        QStringLiteral("kB"), 92, 173);
+    LabelKB->hide();
+    // The field sits in the label's gap, so it must lie above the label.
+    EditKB->raise();
+
+    setTabOrder(BitBtnSTART, BitBtn2);
+    setTabOrder(BitBtn2, BitBtnHILF);
+    setTabOrder(BitBtnHILF, BitBtnQ);
+    setTabOrder(BitBtnQ, EditKB);
+
+    connect(BitBtnQ, &QPushButton::clicked, this, [this] { ButtonQClick(BitBtnQ); });
+    connect(BitBtnSTART, &QPushButton::clicked, this, [this] { BitBtnSTARTClick(BitBtnSTART); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(BitBtn2); });
+    connect(BitBtnHILF, &QPushButton::clicked, this, [this] { BitBtnHILFClick(BitBtnHILF); });
+}
+
+void TForm1::SetCaptionFromVersion(const VersionReader& reader) {
+    // The executable's own name without its folder; the reader looks in
+    // the executable's folder first.
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    UnicodeString copyright;
+    const UnicodeString version = reader(self.toStdU16String(), copyright);
+    setWindowTitle(QStringLiteral("Calverdon V") + QString::fromStdU16String(version) + QLatin1Char(' ') +
+                   QString::fromStdU16String(copyright));
+}
+
+void TForm1::ButtonQClick(QObject*) {
+    if (!OpenDialog1->Execute()) return;
+    SourceChosen(OpenDialog1->FileName);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path = DraggedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // A drop stands for a choice in the dialog, which also moves the
+    // working directory to the chosen file's folder.
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    SourceChosen(path);
+}
+
+void TForm1::SourceChosen(const QString& path) {
+    SetCaption(*LabelQ, path);
+    const QString source = LabelQ->text();
+    if (source.isEmpty() || !QFileInfo(source).isFile()) {
+        ForgetChoice();
+        return;
+    }
+
+    if (ExtensionOf(source).toUpper() == QLatin1String(".TXT")) {
+        const std::string name = ReadTargetName(source);
+        if (name.empty()) {
+            // The header check has told the user what is wrong.
+            ForgetChoice();
+            return;
+        }
+        SetCaption(*LabelZIEL, FolderOf(source) + QString::fromStdString(name));
+        DecodeChosen = true;
+    } else if (!EncodeMode) {
+        messages_->Show("sind nicht zulässig.", "Andere Endungen als '.txt'", MessageKind::Information);
+        ForgetChoice();
+        return;
+    } else {
+        SetCaption(*LabelZIEL, FromPath(EncodeTargetFor(ToPath(source))));
+        LabelKB->show();
+        EditKB->show();
+        DecodeChosen = false;
+    }
+    BitBtnSTART->setEnabled(!LabelZIEL->text().isEmpty());
+    FitClientWidth();
+}
+
+void TForm1::ForgetChoice() {
+    SetCaption(*LabelZIEL, kTargetPlaceholder);
+    DecodeChosen = false;
+    BitBtnSTART->setEnabled(false);
+    FitClientWidth();
+}
+
+void TForm1::FitClientWidth() {
+    const QFontMetrics metrics(font());
+    const int needed = std::max(metrics.horizontalAdvance(LabelQ->text()),
+                                metrics.horizontalAdvance(LabelZIEL->text())) + 15;
+    if (width() < needed) resize(needed, height());
+}
+
+void TForm1::BitBtnSTARTClick(QObject*) {
+    BitBtnSTART->setEnabled(false);
+    ShapeRES->hide();
+    ConversionResult result;
+    {
+        WaitCursor hourglass;
+        const QString source = LabelQ->text();
+        const QString target = LabelZIEL->text();
+        result = DecodeChosen ? HexToBin(source, target) : BinToHex(source, target);
+    }
+    ProgressBar1->setValue(0);
+    switch (result) {
+    case ConversionResult::Failed: ShapeRES->SetBrushColor(QColor(255, 0, 0)); break;
+    case ConversionResult::ChecksumMismatch: ShapeRES->SetBrushColor(QColor(255, 255, 0)); break;
+    case ConversionResult::Succeeded: ShapeRES->SetBrushColor(QColor(0, 255, 0)); break;
+    }
+    ShapeRES->show();
+    beeper_->MessageBeep(result == ConversionResult::ChecksumMismatch ? MB_ICONERROR : MB_OK);
+}
+
+void TForm1::BitBtn2Click(QObject*) { close(); }
+
+void TForm1::BitBtnHILFClick(QObject*) {
+    // A fresh window for each opening, so that the help file is read anew.
+    TFormINFO help(nullptr);
+    help.exec();
+}
+
+Services TForm1::EngineServices() { return Services{*messages_, progress_.get()}; }
+
+std::string TForm1::ReadTargetName(const QString& source) {
+    return calverdon::ReadTargetName(ToPath(source), *messages_);
+}
+
+ConversionResult TForm1::HexToBin(const QString& source, const QString& target) {
+    return calverdon::HexToBin(ToPath(source), ToPath(target), EngineServices());
+}
+
+ConversionResult TForm1::BinToHex(const QString& source, const QString& target) {
+    return calverdon::BinToHex(ToPath(source), ToPath(target), EditKB->text().toStdString(), EngineServices());
+}
+
+}  // namespace calverdon::gui

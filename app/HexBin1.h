@@ -1,0 +1,95 @@
+#pragma once
+// The main window: choice of a source file, the proposed target, the start
+// of the conversion in the direction the source decides, progress, and
+// the outcome as a coloured dot with a sound.
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+#include "HexText.h"
+#include "Services.h"
+#include "Strings.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+
+namespace calverdon::gui {
+
+class Beeper;
+class ProgressBarReceiver;
+class TBitBtn;
+class TOpenDialog;
+class TShape;
+
+// Reads a module's version text and copyright, as GetDLLInfo does.
+using VersionReader = std::function<UnicodeString(const UnicodeString& fileName, UnicodeString& copyright)>;
+
+// What the window uses of the world beyond its controls. Empty members
+// take the real thing: message boxes over the window, the sound theme,
+// GetDLLInfo, and a modal help window.
+struct TForm1Seams {
+    UserMessages* messages = nullptr;
+    Beeper* beeper = nullptr;
+    VersionReader versionReader;
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* owner = nullptr, TForm1Seams seams = {});
+    ~TForm1() override;
+
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* LabelZIEL;
+    TOpenDialog* OpenDialog1;
+    TBitBtn* BitBtnSTART;
+    TBitBtn* BitBtn2;
+    QProgressBar* ProgressBar1;
+    TShape* ShapeRES;
+    TBitBtn* BitBtnHILF;
+    TBitBtn* BitBtnQ;
+    QLabel* LabelQ;
+    QLineEdit* EditKB;
+    QLabel* LabelKB;
+
+    void ButtonQClick(QObject* Sender);
+    void BitBtnSTARTClick(QObject* Sender);
+    void BitBtn2Click(QObject* Sender);
+    void BitBtnHILFClick(QObject* Sender);
+
+    bool IsDecodeChosen() const { return DecodeChosen; }
+    bool IsEncodeMode() const { return EncodeMode; }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateComponents();
+    void SetCaptionFromVersion(const VersionReader& reader);
+    // Everything a choice of source does once the file is known.
+    void SourceChosen(const QString& path);
+    // Forgets the target and direction so that nothing runs on a stale choice.
+    void ForgetChoice();
+
+    std::string ReadTargetName(const QString& source);
+    ConversionResult HexToBin(const QString& source, const QString& target);
+    ConversionResult BinToHex(const QString& source, const QString& target);
+    void FitClientWidth();
+    Services EngineServices();
+
+    bool DecodeChosen = false;
+    bool EncodeMode = false;
+
+    std::unique_ptr<UserMessages> ownMessages_;
+    std::unique_ptr<Beeper> ownBeeper_;
+    std::unique_ptr<ProgressBarReceiver> progress_;
+    UserMessages* messages_;
+    Beeper* beeper_;
+};
+
+}  // namespace calverdon::gui

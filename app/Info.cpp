@@ -1,0 +1,86 @@
+#include "Info.h"
+
+#include <QTextEdit>
+
+#include "Components.h"
+#include "RichText.h"
+
+namespace calverdon::gui {
+
+QStringList TFormINFO::BuiltInLines() {
+    // Lines 4 and 5 end in a blank; the empty lines separate the steps.
+    return {
+        QStringLiteral("Calverdon dient der Umsetzung von Kelvarin-Textdateien in Binärdateien."),
+        QString(),
+        QStringLiteral("1. Wählen Sie zunächst mit [auswählen] die Textdatei aus, die Sie per E-Mail erhalten haben."),
+        QStringLiteral("Falls Sie mehrere, durchnummerierte Textdateien erhalten haben, wählen Sie die erste (ohne "),
+        QStringLiteral("Nummer). "),
+        QStringLiteral("Calverdon fügt die Teildateien zu einer Gesamtdatei zusammen und prüft die korrekte Reihenfolge."),
+        QStringLiteral("Calverdon prüft die Datei und trägt den Namen der zu erzeugenden Datei unter [Zieldatei] ein."),
+        QString(),
+        QStringLiteral("2. Starten Sie die Umwandlung durch klicken auf [Umwandlung starten]."),
+        QStringLiteral("Sobald die Umwandlung beendet ist, sehen Sie einen grünen, gelben oder roten Punkt."),
+        QStringLiteral("Grün: Die Umwandlung war erfolgreich, die Datei kann verwendet werden."),
+        QStringLiteral("Gelb: Es gab einen Prüfsummenfehler. Die Datei könnte Fehler haben."),
+        QStringLiteral("Rot: Es gab einen Fehler. Eine Zieldatei wurde nicht erzeugt."),
+        QString(),
+        QStringLiteral("3. Verschieben Sie die erzeugte Datei nach Anweisung in den gewünschten Ordner."),
+        QString(),
+    };
+}
+
+TFormINFO::TFormINFO(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("FormINFO"));
+    setWindowTitle(QStringLiteral("Calverdon - Info"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(FormFont());
+    setWindowIcon(WindowIcon());
+    setSizeGripEnabled(false);
+    resize(602, 341);
+    move(0, 0);
+
+    RichEdit1 = new QTextEdit(this);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setGeometry(4, 35, 590, 294);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setPlainText(BuiltInLines().join(QLatin1Char('\n')));
+
+    BitBtn1 = new TBitBtn(QStringLiteral("S&chließen"), QIcon(QStringLiteral(":/icons/back.svg")),
+                          TBitBtn::Glyph::Left, this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setGeometry(4, 4, 101, 25);
+    // The button's modal result is OK: a click ends the modal showing.
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+
+    setTabOrder(RichEdit1, BitBtn1);
+    RichEdit1->setFocus();
+
+    MarginWidth = width() - RichEdit1->width();
+    MarginHeight = height() - RichEdit1->height();
+
+    LoadHelpFile();
+}
+
+void TFormINFO::LoadHelpFile() {
+    // Relative on purpose: the help file belongs to the working directory,
+    // the folder of the last chosen source. A file that cannot be loaded
+    // leaves what the view holds, without a message.
+    try {
+        LoadRichTextFile(*RichEdit1, QStringLiteral("Calverdon.rtf"));
+    } catch (...) {
+    }
+}
+
+void TFormINFO::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    FormResize(this);
+}
+
+void TFormINFO::FormResize(QObject*) {
+    if (RichEdit1 == nullptr) return;  // a resize before the view exists
+    RichEdit1->resize(width() - MarginWidth, height() - MarginHeight);
+}
+
+}  // namespace calverdon::gui

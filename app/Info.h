@@ -1,0 +1,41 @@
+#pragma once
+// The help window: the operating instructions, from Calverdon.rtf in the
+// working directory when that file can be loaded, else built in.
+
+#include <QDialog>
+#include <QStringList>
+
+class QTextEdit;
+
+namespace calverdon::gui {
+
+class TBitBtn;
+
+class TFormINFO : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormINFO(QWidget* owner = nullptr);
+
+    QTextEdit* RichEdit1 = nullptr;
+    TBitBtn* BitBtn1 = nullptr;
+
+    void FormResize(QObject* Sender);
+
+    int GetMarginWidth() const { return MarginWidth; }
+    int GetMarginHeight() const { return MarginHeight; }
+
+    // The instructions shown when no help file can be loaded, one line each.
+    static QStringList BuiltInLines();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void LoadHelpFile();
+
+    // The room around RichEdit1 as created, kept when the window is resized.
+    int MarginWidth = 0;
+    int MarginHeight = 0;
+};
+
+}  // namespace calverdon::gui

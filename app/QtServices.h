@@ -1,0 +1,76 @@
+#pragma once
+// The engine's services in the desktop program: its messages as modal
+// message boxes, its progress on a progress bar, the outcome sounds, and
+// the hourglass while a conversion runs.
+
+#include <QMessageBox>
+#include <QString>
+
+#include <memory>
+
+#include "MessageBeep.h"
+#include "Services.h"
+
+class QProgressBar;
+class QWidget;
+
+namespace calverdon::gui {
+
+// The box for one message: stop, exclamation or information icon with an
+// OK button for the kinds 16, 48 and 64; exclamation icon with "Ja" and
+// "Nein" for 52. Any other kind shows an information box.
+std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, const QString& caption, MessageKind kind,
+                                             QWidget* owner);
+
+// What the engine receives for the button that closed a box.
+int AnswerFor(QMessageBox::StandardButton button);
+
+// Shows each message as a modal message box over its owner window.
+class MessageBoxMessages final : public UserMessages {
+public:
+    explicit MessageBoxMessages(QWidget* owner) : owner_(owner) {}
+    int Show(const std::string& text, const std::string& caption, MessageKind kind) override;
+
+private:
+    QWidget* owner_;
+};
+
+// Puts percentages on a bar from 0 to 100; larger values show as full,
+// since the bar itself ignores values out of its range. The conversion
+// runs without the event loop; the bar repaints itself at once, and only
+// when its value changes: the engine reports after every byte.
+class ProgressBarReceiver final : public ProgressReceiver {
+public:
+    explicit ProgressBarReceiver(QProgressBar& bar) : bar_(bar) {}
+    void SetProgress(int percent) override;
+
+private:
+    QProgressBar& bar_;
+};
+
+// The outcome sounds; tests put a recorder in its place.
+class Beeper {
+public:
+    virtual ~Beeper() = default;
+    virtual void MessageBeep(unsigned type) = 0;
+};
+
+// Sound-theme events through libcanberra, else QApplication::beep().
+class SystemBeeper final : public Beeper {
+public:
+    void MessageBeep(unsigned type) override;
+
+private:
+    CanberraPlayer player_;
+};
+
+// The hourglass over the whole application for the guard's lifetime.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace calverdon::gui

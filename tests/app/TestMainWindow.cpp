@@ -1,0 +1,557 @@
+// The main window, driven as a user would: choices through the dialog
+// seam (or a drop), clicks on its buttons, answers through the recording
+// message seam. Texts, colours and progress values come from the worked
+// examples of the hex-text format and from the window's layout table.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+#include <memory>
+
+#include "Components.h"
+#include "Fakes.h"
+#include "HexBin1.h"
+#include "Info.h"
+#include "MessageBeep.h"
+
+using namespace calverdon;
+using namespace calverdon::gui;
+using calverdon::gui::test::RecordingBeeper;
+using calverdon::gui::test::RecordingMessages;
+
+namespace {
+
+// The three-byte example "ABC" of the format: checksum 5555 + 69 + 70 + 71
+// = 5765 = 0x1685.
+const QByteArray kAbcHexText = "Kelvarin-Hex-Text 1.0\r\nabc.bin\r\n414243~~00001685";
+
+const QColor kLime(0, 255, 0);
+const QColor kYellow(255, 255, 0);
+const QColor kRed(255, 0, 0);
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString previousDir_;
+    std::unique_ptr<RecordingMessages> messages_;
+    std::unique_ptr<RecordingBeeper> beeper_;
+    std::unique_ptr<TForm1> form_;
+    VersionReader versionReader_;
+
+    // A fresh window in the current working directory.
+    void Build() {
+        form_.reset();
+        form_ = std::make_unique<TForm1>(nullptr, TForm1Seams{messages_.get(), beeper_.get(), versionReader_});
+        form_->show();
+    }
+
+    QString PathOf(const QString& relative) const { return dir_->filePath(relative); }
+
+    QString Write(const QString& relative, const QByteArray& bytes) {
+        const QString path = PathOf(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+        file.write(bytes);
+        return path;
+    }
+
+    static QByteArray Read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    template <typename T = QWidget>
+    T* Get(const char* name) const {
+        T* child = form_->findChild<T*>(QLatin1String(name));
+        if (child == nullptr) qFatal("no component %s", name);
+        return child;
+    }
+
+    QString Text(const char* label) const { return Get<QLabel>(label)->text(); }
+    bool StartEnabled() const { return Get("BitBtnSTART")->isEnabled(); }
+
+    // "Chooses" a file (or cancels, with an empty path) through the dialog.
+    void Choose(const QString& path) {
+        Get<TOpenDialog>("OpenDialog1")->SetChooser([path](const TOpenDialog&) { return path; });
+        QTest::mouseClick(Get("BitBtnQ"), Qt::LeftButton);
+    }
+
+    void Start() { QTest::mouseClick(Get("BitBtnSTART"), Qt::LeftButton); }
+
+    QColor Dot() const { return Get<TShape>("ShapeRES")->BrushColor(); }
+    bool DotShown() const { return Get("ShapeRES")->isVisible(); }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        previousDir_ = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_->path()));
+        messages_ = std::make_unique<RecordingMessages>();
+        beeper_ = std::make_unique<RecordingBeeper>();
+        versionReader_ = [](const UnicodeString&, UnicodeString& copyright) {
+            copyright = u"© 2026 Muster GmbH";
+            return UnicodeString(u"2.1.0");
+        };
+        Build();
+    }
+
+    void cleanup() {
+        form_.reset();
+        QDir::setCurrent(previousDir_);
+        dir_.reset();
+    }
+
+    // Positions and sizes in logical pixels, captions and hints, from the
+    // window's layout table.
+    void layout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("BitBtn2") << "BitBtn2" << QRect(4, 4, 93, 25) << "Schließen" << "";
+        QTest::newRow("BitBtnHILF") << "BitBtnHILF" << QRect(310, 4, 93, 25) << "Hilfe" << "";
+        QTest::newRow("BitBtnQ") << "BitBtnQ" << QRect(148, 46, 125, 25) << "auswählen"
+                                 << "Quelldatei (.txt) auswählen";
+        QTest::newRow("BitBtnSTART") << "BitBtnSTART" << QRect(96, 109, 213, 25) << "Umwandlung starten..."
+                                     << "Umwandlung in Zieldatei starten";
+        QTest::newRow("EditKB") << "EditKB" << QRect(188, 170, 65, 24) << "0" << "";
+        QTest::newRow("ProgressBar1") << "ProgressBar1" << QRect(8, 208, 395, 13) << "" << "";
+        QTest::newRow("ShapeRES") << "ShapeRES" << QRect(193, 227, 16, 16) << "" << "";
+        // Labels size themselves: only their top-left corner is fixed.
+        QTest::newRow("Label1") << "Label1" << QRect(8, 49, -1, -1) << "Umzuwandelnde Datei" << "";
+        QTest::newRow("LabelQ") << "LabelQ" << QRect(8, 75, -1, -1) << "Quelle..." << "";
+        QTest::newRow("Label2") << "Label2" << QRect(8, 112, -1, -1) << "Zieldatei" << "";
+        QTest::newRow("LabelZIEL") << "LabelZIEL" << QRect(8, 134, -1, -1) << "Ziel..." << "";
+        QTest::newRow("LabelKB") << "LabelKB" << QRect(92, 173, -1, -1)
+                                 << "Dateigröße max.                  kB" << "";
+    }
+
+    void layout() {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        QFETCH(QString, hint);
+        QWidget* widget = Get(name.toLatin1().constData());
+        QCOMPARE(widget->pos(), geometry.topLeft());
+        if (geometry.width() > 0) {
+            QCOMPARE(widget->size(), geometry.size());
+        } else {
+            QCOMPARE(widget->size(), widget->sizeHint());
+        }
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            QCOMPARE(button->text(), caption);
+            QVERIFY(!button->icon().pixmap(16, 16).isNull());
+        } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+            QCOMPARE(label->text(), caption);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            QCOMPARE(edit->text(), caption);
+        }
+        QCOMPARE(widget->toolTip(), hint);
+        QCOMPARE(QFontInfo(widget->font()).pixelSize(), 13);
+    }
+
+    void window() {
+        QCOMPARE(form_->size(), QSize(411, 253));
+        QCOMPARE(form_->pos(), QPoint(0, 0));
+        const Qt::WindowFlags flags = form_->windowFlags();
+        QVERIFY(flags & Qt::WindowSystemMenuHint);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form_->minimumSize() != form_->maximumSize());  // sizable
+        QVERIFY(!form_->windowIcon().pixmap(16, 16).isNull());
+        QCOMPARE(Get<TOpenDialog>("OpenDialog1")->Title, QStringLiteral("Quelldatei auswählen"));
+    }
+
+    void initialState() {
+        QVERIFY(!StartEnabled());
+        QVERIFY(!DotShown());
+        QCOMPARE(Dot(), kLime);
+        QVERIFY(!Get("LabelKB")->isVisible());
+        QVERIFY(!Get("EditKB")->isVisible());
+        QVERIFY(!form_->IsDecodeChosen());
+        QVERIFY(!form_->IsEncodeMode());
+        auto* bar = Get<QProgressBar>("ProgressBar1");
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 100);
+        QCOMPARE(bar->value(), 0);
+        // Outside encode mode the dialog completes a bare name with ".txt".
+        QCOMPARE(Get<TOpenDialog>("OpenDialog1")->DefaultExt, QStringLiteral(".txt"));
+    }
+
+    void tabOrder() {
+        QStringList order;
+        QWidget* widget = Get("BitBtnSTART");
+        while (order.size() < 5) {
+            widget = widget->nextInFocusChain();
+            if (widget->focusPolicy() & Qt::TabFocus) order << widget->objectName();
+        }
+        QCOMPARE(order, QStringList({"BitBtn2", "BitBtnHILF", "BitBtnQ", "EditKB", "BitBtnSTART"}));
+    }
+
+    void captionFromVersion() {
+        UnicodeString asked;
+        versionReader_ = [&asked](const UnicodeString& fileName, UnicodeString& copyright) {
+            asked = fileName;
+            copyright = u"© 2026 Muster GmbH";
+            return UnicodeString(u"2.1.0");
+        };
+        Build();
+        QCOMPARE(form_->windowTitle(), QStringLiteral("Calverdon V2.1.0 © 2026 Muster GmbH"));
+        // The executable's own name, without its folder.
+        QCOMPARE(QString::fromStdU16String(asked), QStringLiteral("test_app_mainwindow"));
+    }
+
+    void captionWithoutVersionInformation() {
+        // The real reader on this test program, which carries no version block.
+        versionReader_ = nullptr;
+        Build();
+        QCOMPARE(form_->windowTitle(), QStringLiteral("Calverdon V--- "));
+    }
+
+    // The extension decides the direction: ".txt" in any case is hex-text.
+    void extensionDecidesDirection_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("encodeMode");
+        QTest::addColumn<QString>("target");  // relative to the folder; empty: refused
+        QTest::addColumn<bool>("decode");
+        QTest::newRow("lower .txt") << "abc.txt" << false << "abc.bin" << true;
+        QTest::newRow("mixed .TxT") << "abc.TxT" << false << "abc.bin" << true;
+        QTest::newRow(".txt.bak refused") << "abc.txt.bak" << false << "" << false;
+        QTest::newRow("encode mode still decodes .txt") << "abc.txt" << true << "abc.bin" << true;
+        QTest::newRow("encode .pdf") << "report.pdf" << true << "report.txt" << false;
+        QTest::newRow("encode without extension") << "README" << true << "README.txt" << false;
+        QTest::newRow("encode .txt.bak") << "abc.txt.bak" << true << "abc.txt.txt" << false;
+        QTest::newRow("encode two dots") << "archiv.tar.gz" << true << "archiv.tar.txt" << false;
+    }
+
+    void extensionDecidesDirection() {
+        QFETCH(QString, file);
+        QFETCH(bool, encodeMode);
+        QFETCH(QString, target);
+        QFETCH(bool, decode);
+        if (encodeMode) {
+            Write("Codieren.ini", {});  // empty: only its presence counts
+            Build();
+        }
+        QCOMPARE(form_->IsEncodeMode(), encodeMode);
+        const QString source = Write("in/" + file, kAbcHexText);
+        Choose(source);
+        QCOMPARE(Text("LabelQ"), source);
+        if (target.isEmpty()) {
+            QCOMPARE(messages_->shown.size(), size_t(1));
+            QCOMPARE(messages_->shown[0].caption, std::string("Andere Endungen als '.txt'"));
+            QCOMPARE(messages_->shown[0].text, std::string("sind nicht zulässig."));
+            QCOMPARE(messages_->shown[0].kind, MessageKind::Information);
+            QCOMPARE(Text("LabelZIEL"), QStringLiteral("Ziel..."));
+            QVERIFY(!StartEnabled());
+            return;
+        }
+        QVERIFY(messages_->shown.empty());
+        QCOMPARE(Text("LabelZIEL"), PathOf("in/" + target));
+        QCOMPARE(form_->IsDecodeChosen(), decode);
+        QVERIFY(StartEnabled());
+        // The kilobyte field appears with the first choice to encode.
+        QCOMPARE(Get("EditKB")->isVisible(), !decode);
+        QCOMPARE(Get("LabelKB")->isVisible(), !decode);
+    }
+
+    void encodeModeIsFixedAtCreation() {
+        Write("Codieren.ini", "");
+        QVERIFY(!form_->IsEncodeMode());  // created before the marker existed
+        Build();
+        QVERIFY(form_->IsEncodeMode());
+        QCOMPARE(Get<TOpenDialog>("OpenDialog1")->DefaultExt, QString());
+        QVERIFY(QFile::remove(PathOf("Codieren.ini")));
+        Choose(Write("report.pdf", "%PDF"));
+        QVERIFY(messages_->shown.empty());
+        QCOMPARE(Text("LabelZIEL"), PathOf("report.txt"));
+    }
+
+    void choiceMovesWorkingDirectory() {
+        const QString source = Write("tief/unten/abc.txt", kAbcHexText);
+        Choose(source);
+        QCOMPARE(QDir::currentPath(), QFileInfo(source).absolutePath());
+    }
+
+    void cancelChangesNothing() {
+        Choose(Write("abc.txt", kAbcHexText));
+        Start();
+        const QString cwd = QDir::currentPath();
+        messages_->shown.clear();
+        Choose(QString());  // cancel
+        QCOMPARE(Text("LabelQ"), PathOf("abc.txt"));
+        QCOMPARE(Text("LabelZIEL"), PathOf("abc.bin"));
+        QVERIFY(DotShown());
+        QCOMPARE(Dot(), kLime);
+        QVERIFY(!StartEnabled());
+        QCOMPARE(QDir::currentPath(), cwd);
+        QVERIFY(messages_->shown.empty());
+    }
+
+    // A refused extension, a failed header check and a vanished file all
+    // forget the earlier choice, so that a start cannot run the earlier
+    // direction with the earlier target.
+    void failedChoiceForgetsEarlierChoice_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("caption");  // of the one message; empty: none
+        QTest::newRow("refused extension") << "bild.png" << QByteArray("PNG") << "Andere Endungen als '.txt'";
+        QTest::newRow("not hex-text") << "brief.txt" << QByteArray("Hallo\r\nWelt\r\n")
+                                      << "Dies ist keine Kelvarin-Hex-Datei";
+        QTest::newRow("vanished") << "weg.txt" << QByteArray() << "";
+    }
+
+    void failedChoiceForgetsEarlierChoice() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, caption);
+        Choose(Write("abc.txt", kAbcHexText));
+        QVERIFY(StartEnabled());
+        QVERIFY(form_->IsDecodeChosen());
+
+        const QString source = content.isEmpty() ? PathOf(file) : Write(file, content);
+        Choose(source);
+        QCOMPARE(Text("LabelQ"), source);  // shown before any test
+        QCOMPARE(Text("LabelZIEL"), QStringLiteral("Ziel..."));
+        QVERIFY(!form_->IsDecodeChosen());
+        QVERIFY(!StartEnabled());
+        if (caption.isEmpty()) {
+            QVERIFY(messages_->shown.empty());
+        } else {
+            QCOMPARE(messages_->shown.size(), size_t(1));
+            QCOMPARE(QString::fromStdString(messages_->shown[0].caption), caption);
+        }
+    }
+
+    // Dot colour and sound per result; the target as the decoder leaves it.
+    void conversionOutcome_data() {
+        QTest::addColumn<QByteArray>("hexText");
+        QTest::addColumn<QColor>("dot");
+        QTest::addColumn<unsigned>("beep");
+        QTest::addColumn<QString>("caption");  // of the one message; empty: none
+        QTest::addColumn<QByteArray>("target");  // null: no target file
+        QTest::newRow("1 succeeded") << kAbcHexText << kLime << MB_OK << "" << QByteArray("ABC");
+        // One checksum digit changed: F7, result 0, the target is kept.
+        QByteArray changed = kAbcHexText;
+        changed.back() = '6';
+        QTest::newRow("0 checksum mismatch") << changed << kYellow << MB_ICONERROR << "Prüfsummenfehler."
+                                             << QByteArray("ABC");
+        // A continuation to a missing part: F4 with errno 2, result -1.
+        QTest::newRow("-1 failed") << QByteArray("Kelvarin-Hex-Text 1.0\r\nabc.bin\r\n414243++fehlt_2.txt\r\n")
+                                   << kRed << MB_OK << "Fehler 2" << QByteArray();
+    }
+
+    void conversionOutcome() {
+        QFETCH(QByteArray, hexText);
+        QFETCH(QColor, dot);
+        QFETCH(unsigned, beep);
+        QFETCH(QString, caption);
+        QFETCH(QByteArray, target);
+        Choose(Write("abc.txt", hexText));
+        QVERIFY(StartEnabled());
+        Start();
+        QCOMPARE(Dot(), dot);
+        QVERIFY(DotShown());
+        QCOMPARE(beeper_->beeps, std::vector<unsigned>{beep});
+        QVERIFY(!StartEnabled());
+        QCOMPARE(Get<QProgressBar>("ProgressBar1")->value(), 0);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        if (caption.isEmpty()) {
+            QVERIFY(messages_->shown.empty());
+        } else {
+            QCOMPARE(messages_->shown.size(), size_t(1));
+            QCOMPARE(QString::fromStdString(messages_->shown[0].caption), caption);
+        }
+        QCOMPARE(QFile::exists(PathOf("abc.bin")), !target.isNull());
+        if (!target.isNull()) QCOMPARE(Read(PathOf("abc.bin")), target);
+
+        // The next run needs a new choice, even of the same file; the dot
+        // stays until that run starts.
+        Choose(PathOf("abc.txt"));
+        QVERIFY(StartEnabled());
+        QVERIFY(DotShown());
+    }
+
+    void declinedOverwriteIsRedWithPlainBeep() {
+        Write("abc.bin", "alt");
+        Choose(Write("abc.txt", kAbcHexText));
+        messages_->answers.push_back(kAnswerNo);
+        Start();
+        QCOMPARE(messages_->shown.size(), size_t(1));
+        QCOMPARE(messages_->shown[0].caption, std::string("ACHTUNG"));
+        QCOMPARE(messages_->shown[0].kind, MessageKind::YesNoWarning);
+        // The hourglass stands while the engine asks.
+        QCOMPARE(messages_->shown[0].cursor, Qt::WaitCursor);
+        QCOMPARE(Dot(), kRed);
+        QCOMPARE(beeper_->beeps, std::vector<unsigned>{MB_OK});
+        QCOMPARE(Read(PathOf("abc.bin")), QByteArray("alt"));
+    }
+
+    void progressShownAndReset() {
+        std::vector<int> values;
+        connect(Get<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, this,
+                [&values](int value) { values.push_back(value); });
+        Choose(Write("abc.txt", kAbcHexText));
+        Start();
+        // Data size 16, consumed 2, 4 and 6 after the three bytes.
+        QCOMPARE(values, (std::vector<int>{12, 25, 37, 0}));
+    }
+
+    void chainProgressShowsFullBarAbove100() {
+        const QString examples = qEnvironmentVariable("CALVERDON_EXAMPLES");
+        for (const QString name : {"wetterbericht.txt", "wetterbericht_2.txt"})
+            QVERIFY(QFile::copy(examples + "/" + name, PathOf(name)));
+        std::vector<int> values;
+        connect(Get<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, this,
+                [&values](int value) { values.push_back(value); });
+        Choose(PathOf("wetterbericht.txt"));
+        Start();
+        QCOMPARE(Dot(), kLime);
+        QCOMPARE(Read(PathOf("wetterbericht.csv")), Read(examples + "/original/wetterbericht.csv"));
+        // The second part reports more than 100: the bar stays full, then
+        // goes back to 0.
+        QVERIFY(values.size() >= 3);
+        QCOMPARE(values[values.size() - 2], 100);
+        QCOMPARE(values.back(), 0);
+        QVERIFY(*std::max_element(values.begin(), values.end()) == 100);
+    }
+
+    void encodeAndDecodeBack() {
+        Write("Codieren.ini", "");
+        Build();
+        const QByteArray original("%PDF-1.4\n\x00\x01\xff", 12);
+        Choose(Write("report.pdf", original));
+        QCOMPARE(Text("LabelZIEL"), PathOf("report.txt"));
+        Start();
+        QCOMPARE(Dot(), kLime);
+        QCOMPARE(beeper_->beeps, std::vector<unsigned>{MB_OK});
+        QVERIFY(Read(PathOf("report.txt")).startsWith("Kelvarin-Hex-Text 1.0\r\nreport.pdf\r\n"));
+
+        QVERIFY(QFile::rename(PathOf("report.pdf"), PathOf("report.orig")));
+        Choose(PathOf("report.txt"));
+        QCOMPARE(Text("LabelZIEL"), PathOf("report.pdf"));
+        QVERIFY(form_->IsDecodeChosen());
+        QVERIFY(Get("EditKB")->isVisible());  // stays once shown
+        Start();
+        QCOMPARE(Dot(), kLime);
+        QCOMPARE(Read(PathOf("report.pdf")), original);
+    }
+
+    void encodeSplitsByKilobyteField() {
+        Write("Codieren.ini", "");
+        Build();
+        QByteArray original;
+        for (int i = 0; i < 2048; ++i) original.append(char(i % 256));
+        Choose(Write("x.bin", original));
+        Get<QLineEdit>("EditKB")->setText("1");
+        Start();
+        QCOMPARE(Dot(), kLime);
+        // 2048 bytes are 4096 digits plus a line end per 46 to 74 digits,
+        // 4206 to 4274 counted characters; a part closes after 1026 of
+        // them, so whatever the line lengths there are five parts.
+        QVERIFY(QFile::exists(PathOf("x_5.txt")));
+        QVERIFY(!QFile::exists(PathOf("x_6.txt")));
+
+        QVERIFY(QFile::remove(PathOf("x.bin")));
+        Choose(PathOf("x.txt"));
+        Start();
+        QCOMPARE(Dot(), kLime);
+        QCOMPARE(Read(PathOf("x.bin")), original);
+    }
+
+    void longPathWidensButNeverNarrows() {
+        const QString folder = QString(90, 'a') + "/" + QString(90, 'b');
+        const QString source = Write(folder + "/abc.txt", kAbcHexText);
+        Choose(source);
+        const QFontMetrics metrics(form_->font());
+        const int needed = std::max(metrics.horizontalAdvance(source),
+                                    metrics.horizontalAdvance(PathOf(folder + "/abc.bin"))) + 15;
+        QVERIFY(needed > 411);
+        QCOMPARE(form_->width(), needed);
+        QVERIFY(Get("LabelQ")->geometry().right() < form_->width());
+        QVERIFY(Get("LabelZIEL")->geometry().right() < form_->width());
+
+        Choose(Write("abc.txt", kAbcHexText));
+        QCOMPARE(form_->width(), needed);
+    }
+
+    void dropChoosesFile() {
+        const QString source = Write("post/abc.txt", kAbcHexText);
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(source)});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form_.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form_.get(), &drop);
+        QCOMPARE(Text("LabelQ"), source);
+        QCOMPARE(Text("LabelZIEL"), PathOf("post/abc.bin"));
+        QCOMPARE(QDir::currentPath(), QFileInfo(source).absolutePath());
+        QVERIFY(StartEnabled());
+    }
+
+    void dragOfSeveralFilesOrAFolderRefused() {
+        QMimeData two;
+        two.setUrls({QUrl::fromLocalFile(Write("a.txt", kAbcHexText)), QUrl::fromLocalFile(Write("b.txt", kAbcHexText))});
+        QMimeData folder;
+        folder.setUrls({QUrl::fromLocalFile(dir_->path())});
+        for (QMimeData* mime : {&two, &folder}) {
+            QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            enter.setAccepted(false);
+            QApplication::sendEvent(form_.get(), &enter);
+            QVERIFY(!enter.isAccepted());
+        }
+        QCOMPARE(Text("LabelQ"), QStringLiteral("Quelle..."));
+    }
+
+    // Help opens a fresh window each time, which reads Calverdon.rtf from
+    // the working directory, the folder of the last choice.
+    void helpLoadsFromChosenFolderEachTime() {
+        Write("Calverdon.rtf", "{\\rtf1\\ansi Falsche Mappe}");
+        Write("mappe/Calverdon.rtf", "{\\rtf1\\ansi Erste Fassung}");
+        Choose(Write("mappe/abc.txt", kAbcHexText));
+
+        QStringList seen;
+        auto openHelp = [&] {
+            QTimer::singleShot(0, this, [&] {
+                auto* help = qobject_cast<TFormINFO*>(QApplication::activeModalWidget());
+                QVERIFY(help != nullptr);
+                seen << help->RichEdit1->toPlainText().trimmed();
+                QTest::mouseClick(help->BitBtn1, Qt::LeftButton);
+            });
+            QTest::mouseClick(Get("BitBtnHILF"), Qt::LeftButton);
+        };
+        openHelp();
+        Write("mappe/Calverdon.rtf", "{\\rtf1\\ansi Zweite Fassung}");
+        openHelp();
+        QCOMPARE(seen, QStringList({"Erste Fassung", "Zweite Fassung"}));
+        // Nothing of the help windows outlives their closing.
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            QVERIFY(qobject_cast<TFormINFO*>(widget) == nullptr);
+    }
+
+    void closeButtonClosesWindow() {
+        QVERIFY(form_->isVisible());
+        QTest::mouseClick(Get("BitBtn2"), Qt::LeftButton);
+        QVERIFY(!form_->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"

@@ -1,0 +1,121 @@
+// The engine's services as the desktop program supplies them: message
+// boxes for the four kinds, and the progress bar.
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTimer>
+#include <QtTest>
+
+#include "QtServices.h"
+
+using namespace calverdon;
+using namespace calverdon::gui;
+
+namespace {
+
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+}  // namespace
+
+class TestServices : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Kinds and their boxes, as the message kinds are defined: 16 stop,
+    // 48 and 52 exclamation, 64 information; only 52 asks yes or no.
+    void messageBoxPerKind_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::newRow("16 error") << 16 << int(QMessageBox::Critical) << QStringList{"OK"};
+        QTest::newRow("48 warning") << 48 << int(QMessageBox::Warning) << QStringList{"OK"};
+        QTest::newRow("64 information") << 64 << int(QMessageBox::Information) << QStringList{"OK"};
+        QTest::newRow("52 question") << 52 << int(QMessageBox::Warning) << QStringList{"Ja", "Nein"};
+    }
+
+    void messageBoxPerKind() {
+        QFETCH(int, kind);
+        QFETCH(int, icon);
+        QFETCH(QStringList, buttons);
+        auto box = BuildMessageBox("ist leer", "Die Quelldatei", static_cast<MessageKind>(kind), nullptr);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Die Quelldatei"));
+        QCOMPARE(box->text(), QStringLiteral("ist leer"));
+        QCOMPARE(int(box->icon()), icon);
+        // Accelerator marks aside: Qt's own "OK" carries none or one by style.
+        QStringList texts;
+        for (QAbstractButton* button : box->buttons()) texts << button->text().remove(QLatin1Char('&'));
+        texts.sort();
+        QCOMPARE(texts, buttons);
+    }
+
+    void questionAnswers_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Ja") << int(QMessageBox::Yes) << kAnswerYes;
+        QTest::newRow("Nein") << int(QMessageBox::No) << kAnswerNo;
+    }
+
+    void questionAnswers() {
+        QFETCH(int, button);
+        QFETCH(int, answer);
+        MessageBoxMessages messages(nullptr);
+        QTimer::singleShot(0, this, [button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            QTest::mouseClick(box->button(static_cast<QMessageBox::StandardButton>(button)), Qt::LeftButton);
+        });
+        QCOMPARE(messages.Show("Die Zieldatei\n/x\nbesteht bereits.\nSoll sie überschrieben werden?", "ACHTUNG",
+                               MessageKind::YesNoWarning),
+                 answer);
+    }
+
+    void okAnswersOk() {
+        MessageBoxMessages messages(nullptr);
+        QTimer::singleShot(0, this, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        QCOMPARE(messages.Show("beim Öffnen der Quelldatei.", "Fehler 2", MessageKind::Error), kAnswerOk);
+    }
+
+    // Values above 100 show as a full bar, below 0 as empty; the bar is
+    // repainted at once, and only when its value changes.
+    void progressClampsAndRepaintsOnChange() {
+        QProgressBar bar;
+        bar.setRange(0, 100);
+        bar.setValue(0);
+        bar.resize(395, 13);
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        bar.installEventFilter(&counter);
+        ProgressBarReceiver receiver(bar);
+
+        const struct {
+            int reported;
+            int shown;
+            int paints;  // total so far
+        } steps[] = {
+            {12, 12, 1}, {12, 12, 1}, {25, 25, 2}, {100, 100, 3}, {137, 100, 3}, {250, 100, 3}, {-5, 0, 4},
+        };
+        for (const auto& step : steps) {
+            receiver.SetProgress(step.reported);
+            QCOMPARE(bar.value(), step.shown);
+            QCOMPARE(counter.paints, step.paints);
+        }
+    }
+};
+
+QTEST_MAIN(TestServices)
+#include "TestServices.moc"
