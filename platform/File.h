@@ -50,9 +50,17 @@ struct FileId {
 bool GetFileId(int fd, FileId& id);
 bool GetFileId(const std::filesystem::path& path, FileId& id);
 
+// Large buffers for speed. Fuzzing builds use a tiny odd size instead, so
+// that pairs, lines and markers straddle buffer boundaries all the time.
+#if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+inline constexpr std::size_t kFileBufferSize = 61;
+#else
+inline constexpr std::size_t kFileBufferSize = 256 * 1024;
+#endif
+
 class BufferedReader {
 public:
-    static constexpr std::size_t kBufferSize = 256 * 1024;
+    static constexpr std::size_t kBufferSize = kFileBufferSize;
 
     explicit BufferedReader(UniqueFd fd);
 
@@ -88,7 +96,7 @@ private:
 
 class BufferedWriter {
 public:
-    static constexpr std::size_t kBufferSize = 256 * 1024;
+    static constexpr std::size_t kBufferSize = kFileBufferSize;
 
     explicit BufferedWriter(UniqueFd fd);
 
