@@ -34,6 +34,8 @@ int RunCli(int argc, const char* const* argv, Console& console) {
         AddEncodeCommand(app),
         AddCheckCommand(app),
         AddVersionCommand(app),
+        AddPhonetikCommand(app),
+        AddDistanceCommand(app),
     };
     for (auto& [sub, run] : commands) sub->set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
 

@@ -19,6 +19,8 @@ Command AddDecodeCommand(CLI::App& app);
 Command AddEncodeCommand(CLI::App& app);
 Command AddCheckCommand(CLI::App& app);
 Command AddVersionCommand(CLI::App& app);
+Command AddPhonetikCommand(CLI::App& app);
+Command AddDistanceCommand(CLI::App& app);
 
 // Parses the arguments and runs the chosen subcommand; returns the exit code.
 int RunCli(int argc, const char* const* argv, Console& console);
