@@ -541,7 +541,7 @@ void Parser::Unicode(int param) {
             } else {
                 Char(kReplacementChar);
             }
-        } else if (unit == '\t' || unit >= 0x20) {
+        } else {
             // A paragraph separator inside a paragraph can only mean a break.
             Char(unit == 0x2029 ? kLineSeparator : static_cast<char32_t>(unit));
         }
@@ -560,11 +560,6 @@ void Parser::Byte(unsigned char byte) {
         --pendingSkip_;
         return;
     }
-    if (byte == '\t') {
-        Char('\t');
-        return;
-    }
-    if (byte < 0x20) return;  // other control characters are not text
     if (byte < 0x80) {
         Char(byte);
         return;
@@ -592,6 +587,9 @@ int Parser::CurrentCodePage() const {
 
 void Parser::Char(char32_t cp) {
     FlushHighSurrogate();
+    // Control characters are not text: neither the C0 set but the tab, nor
+    // DEL and the C1 set, which the five undefined Windows-1252 bytes reach.
+    if ((cp < 0x20 && cp != '\t') || (cp >= 0x7F && cp < 0xA0)) return;
     GroupState& state = State();
     switch (state.destination) {
         case Destination::Skip: return;

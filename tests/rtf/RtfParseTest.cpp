@@ -47,7 +47,7 @@ struct TextRow {
     std::string_view text;  // Document::PlainText()
 };
 
-constexpr std::array<TextRow, 31> kTextRows = {{
+constexpr std::array<TextRow, 32> kTextRows = {{
     {"HexEscapesInWindows1252", R"({\rtf1\ansi\ansicpg1252 Gr\'fc\'DFe \'80})", "Grüße €"},
     {"UnicodeSkipsOneFallbackByDefault", R"({\rtf1 a\u8364?b})", "a€b"},
     {"UnicodeSkipsHexEscapeAsOneCharacter", R"({\rtf1 \u252\'fcber})", "über"},
@@ -82,6 +82,8 @@ constexpr std::array<TextRow, 31> kTextRows = {{
     {"UnknownWordsIgnoredTextKept", R"({\rtf1 \foo1 x\barbaz y{\mystery z}})", "xyz"},
     {"HiddenTextNotShown", R"({\rtf1 a{\v hidden}b\v c\v0 d})", "abd"},
     {"NothingAfterTheDocumentEnds", R"({\rtf1 a}b{c})", "a"},
+    // 0x81 is undefined in Windows-1252; \u150 is the C1 control U+0096.
+    {"ControlCharactersDropped", "{\\rtf1 a\\'81\\u150?\\'07\\u0?\\u10?b\tc}", "ab\tc"},
     {"SymbolFontBullet", R"({\rtf1{\fonttbl{\f1\fcharset2 Symbol;}}{\f1\'b7} x})", "\u2022 x"},
     // Truncated and malformed input.
     {"CutInsideGroup", R"({\rtf1 {\b bold)", "bold"},
