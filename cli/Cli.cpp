@@ -33,6 +33,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
         AddDecodeCommand(app),
         AddEncodeCommand(app),
         AddCheckCommand(app),
+        AddBarcodeCommand(app),
         AddVersionCommand(app),
         AddPhonetikCommand(app),
         AddDistanceCommand(app),

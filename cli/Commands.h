@@ -18,6 +18,7 @@ using Command = std::pair<CLI::App*, Runner>;
 Command AddDecodeCommand(CLI::App& app);
 Command AddEncodeCommand(CLI::App& app);
 Command AddCheckCommand(CLI::App& app);
+Command AddBarcodeCommand(CLI::App& app);
 Command AddVersionCommand(CLI::App& app);
 Command AddPhonetikCommand(CLI::App& app);
 Command AddDistanceCommand(CLI::App& app);

@@ -1,0 +1,285 @@
+// calverdon-cli barcode: one symbol drawn with KcBarcode::Print on a white
+// image (PNG, SVG or PDF by the file's extension) with a quiet zone around
+// it, so that scanners read it.
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QMarginsF>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRect>
+#include <QSize>
+#include <QSvgGenerator>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "Codecommon.h"
+#include "Commands.h"
+#include "Cp1252.h"
+#include "MessageBox.h"
+#include "QtCanvas.h"
+#include "Symbology.h"
+
+namespace calverdon::cli {
+namespace {
+
+struct BarcodeOptions {
+    std::string type;
+    int dpi = 300;
+    std::optional<int> module;
+    int height = 0;
+    int rotation = 0;
+    int maxWidth = 0;
+    bool alternateEnd = false;
+    std::optional<int> margin;
+    std::string output;
+    std::string data;
+};
+
+const std::map<std::string, KBcType>& TypeNames() {
+    static const std::map<std::string, KBcType> names = {
+        {"2of5i", bcCode2of5I}, {"code39", bcCode39}, {"code128", bcCode128}, {"ean128", bcEAN128}};
+    return names;
+}
+
+enum class OutputFormat { Png, Svg, Pdf };
+
+std::optional<OutputFormat> FormatOf(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".png") return OutputFormat::Png;
+    if (ext == ".svg") return OutputFormat::Svg;
+    if (ext == ".pdf") return OutputFormat::Pdf;
+    return std::nullopt;
+}
+
+// Painting text needs the font database of a QGuiApplication, and QPdfWriter
+// and QSvgGenerator want one too. Files need no screen, so unless the
+// caller chose a platform the application runs offscreen.
+// Qt's own warnings about the session (no runtime folder, no display
+// services) mean nothing for writing a file, so they are held back while
+// the command runs; every failure that matters is checked by its result.
+class GuiApplicationScope {
+public:
+    GuiApplicationScope() : previousHandler_(qInstallMessageHandler(DropWarnings)) {
+        forwardTo_ = previousHandler_;
+        if (QCoreApplication::instance() != nullptr) return;
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+    }
+    ~GuiApplicationScope() {
+        app_.reset();
+        qInstallMessageHandler(previousHandler_);
+    }
+    GuiApplicationScope(const GuiApplicationScope&) = delete;
+    GuiApplicationScope& operator=(const GuiApplicationScope&) = delete;
+
+private:
+    static void DropWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type != QtCriticalMsg && type != QtFatalMsg) return;
+        if (forwardTo_ != nullptr) {
+            forwardTo_(type, context, message);
+        } else {
+            std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        }
+    }
+
+    static inline QtMessageHandler forwardTo_ = nullptr;
+    QtMessageHandler previousHandler_;
+    int argc_ = 1;
+    char name_[14] = "calverdon-cli";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QGuiApplication> app_;
+};
+
+// Measures only: KcBarcode takes its resolution from the canvas it is built
+// on, before the image that it will draw on exists.
+class MeasuringCanvas final : public TCanvas {
+public:
+    explicit MeasuringCanvas(int dpi) { Font.PixelsPerInch = dpi; }
+    void FillRect(const TRect&) override {}
+    void TextOut(int, int, const UnicodeString&) override {}
+};
+
+// QImage and the raster engine keep coordinates below 2^15.
+constexpr std::int64_t kMaxImageSide = 32767;
+
+struct Layout {
+    int width = 0;   // image, pixels
+    int height = 0;
+    int x = 0;       // anchor passed to Print
+    int y = 0;
+};
+
+// The symbol is `length` long along its direction and `bars` high across
+// it; the anchor is the corner where the first bar begins, so it moves with
+// the rotation to keep the symbol inside the margins.
+std::optional<Layout> LayoutFor(int rotation, std::int64_t length, std::int64_t bars, std::int64_t margin) {
+    const bool upright = rotation == 90 || rotation == 270;
+    const std::int64_t w = (upright ? bars : length) + 2 * margin;
+    const std::int64_t h = (upright ? length : bars) + 2 * margin;
+    if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) return std::nullopt;
+    std::int64_t x = margin;
+    std::int64_t y = margin;
+    switch (rotation) {
+        case 90:  // runs upward, bars extend rightward
+            y = margin + length;
+            break;
+        case 180:  // runs leftward, bars extend upward
+            x = margin + length;
+            y = margin + bars;
+            break;
+        case 270:  // runs downward, bars extend leftward
+            x = margin + bars;
+            break;
+        default:
+            break;
+    }
+    return Layout{static_cast<int>(w), static_cast<int>(h), static_cast<int>(x), static_cast<int>(y)};
+}
+
+// Paints the white page and the symbol; returns Print's width.
+int Paint(QPainter& painter, KcBarcode& barcode, const Layout& layout, const UnicodeString& data) {
+    painter.fillRect(QRect(0, 0, layout.width, layout.height), Qt::white);
+    QtCanvas canvas(painter);
+    barcode.Canvas = &canvas;
+    const int width = barcode.Print(layout.x, layout.y, data);
+    barcode.Canvas = nullptr;
+    return width;
+}
+
+std::optional<int> Render(OutputFormat format, const std::string& path, int dpi, KcBarcode& barcode,
+                          const Layout& layout, const UnicodeString& data) {
+    const QString file = QString::fromStdString(path);
+    switch (format) {
+        case OutputFormat::Png: {
+            QImage image(layout.width, layout.height, QImage::Format_RGB32);
+            const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+            image.setDotsPerMeterX(dotsPerMeter);
+            image.setDotsPerMeterY(dotsPerMeter);
+            QPainter painter(&image);
+            const int width = Paint(painter, barcode, layout, data);
+            painter.end();
+            if (!image.save(file, "PNG")) return std::nullopt;
+            return width;
+        }
+        case OutputFormat::Svg: {
+            QSvgGenerator svg;
+            svg.setFileName(file);
+            svg.setSize(QSize(layout.width, layout.height));
+            svg.setViewBox(QRect(0, 0, layout.width, layout.height));
+            svg.setResolution(dpi);
+            svg.setTitle(QStringLiteral("Strichcode"));
+            QPainter painter;
+            if (!painter.begin(&svg)) return std::nullopt;
+            const int width = Paint(painter, barcode, layout, data);
+            if (!painter.end()) return std::nullopt;
+            return width;
+        }
+        case OutputFormat::Pdf: {
+            QPdfWriter pdf(file);
+            pdf.setResolution(dpi);
+            pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+            // Exact size, so that Qt does not round it to a paper format.
+            pdf.setPageSize(QPageSize(QSizeF(layout.width * 72.0 / dpi, layout.height * 72.0 / dpi),
+                                      QPageSize::Point, QString(), QPageSize::ExactMatch));
+            QPainter painter;
+            if (!painter.begin(&pdf)) return std::nullopt;
+            const int width = Paint(painter, barcode, layout, data);
+            if (!painter.end()) return std::nullopt;
+            return width;
+        }
+    }
+    return std::nullopt;
+}
+
+int RunBarcode(const BarcodeOptions& options, Console& console) {
+    const std::optional<OutputFormat> format = FormatOf(options.output);
+    if (!format) {
+        console.err << "Die Ausgabedatei muss auf .png, .svg oder .pdf enden: " << options.output << '\n';
+        return kExitUsage;
+    }
+    // The library's messages belong on this command's error stream.
+    ScopedMessageBoxHandler messages([&console](void*, const UnicodeString& text, const UnicodeString& caption,
+                                                unsigned) {
+        console.err << Utf16ToUtf8(caption) << ": " << Utf16ToUtf8(text) << '\n';
+        return IDOK;
+    });
+    GuiApplicationScope gui;
+
+    const UnicodeString data = Utf8ToUtf16(options.data);
+    MeasuringCanvas measuring(options.dpi);
+    KcBarcode barcode(&measuring, TypeNames().at(options.type), UnicodeString(), options.height,
+                      options.alternateEnd);
+    if (!barcode.Valid) return kExitFailed;
+    if (options.module) barcode.Module = *options.module;
+    barcode.Rotation = static_cast<std::int16_t>(options.rotation);
+    barcode.MaxWidth = options.maxWidth;
+
+    // Measuring first fits the module width, which the margin then follows.
+    const int length = barcode.PrintWidth(data);
+    const int narrow = barcode::NarrowWidth(barcode.Resolution, barcode.Module);
+    const std::int64_t margin = options.margin ? *options.margin : 10 * static_cast<std::int64_t>(narrow);
+    const std::optional<Layout> layout = LayoutFor(barcode.Rotation, length, barcode.BarHeight, margin);
+    if (!layout) {
+        console.err << "Das Bild wäre zu groß: mehr als " << kMaxImageSide << " Pixel in einer Richtung.\n";
+        return kExitFailed;
+    }
+
+    const std::optional<int> width = Render(*format, options.output, options.dpi, barcode, *layout, data);
+    if (!width) {
+        console.err << "Die Datei " << options.output << " kann nicht geschrieben werden.\n";
+        return kExitFailed;
+    }
+    console.out << *width << '\n';
+    if (options.maxWidth != 0 && barcode.Module < barcode.MinModule) {
+        console.err << "Der Strichcode passt nicht in " << options.maxWidth
+                    << " Pixel; das Bild zeigt statt seiner die Überlaufmarke.\n";
+        return kExitFailed;
+    }
+    return kExitConverted;
+}
+
+}  // namespace
+
+Command AddBarcodeCommand(CLI::App& app) {
+    auto options = std::make_shared<BarcodeOptions>();
+    CLI::App* sub = app.add_subcommand("barcode", "Einen Strichcode als PNG, SVG oder PDF zeichnen");
+    sub->add_option("--type", options->type, "Codeart: code128, ean128, code39 oder 2of5i")
+        ->required()
+        ->check(CLI::IsMember({"code128", "ean128", "code39", "2of5i"}));
+    sub->add_option("--dpi", options->dpi, "Auflösung in Pixeln je Zoll (Vorgabe 300)")
+        ->check(CLI::Range(1, 9600));
+    sub->add_option("--module", options->module,
+                    "Modulbreite in Mikrometern (Vorgabe: die der Codeart)")
+        ->check(CLI::Range(1, 100000));
+    sub->add_option("--height", options->height, "Strichhöhe in Pixeln (Vorgabe 0: 26 mm)")
+        ->check(CLI::Range(0, 30000));
+    sub->add_option("--rotation", options->rotation,
+                    "Drehung gegen den Uhrzeigersinn in Grad: 0, 90, 180 oder 270 (andere wie 0)")
+        ->check(CLI::Range(static_cast<int>(std::numeric_limits<std::int16_t>::min()),
+                           static_cast<int>(std::numeric_limits<std::int16_t>::max())));
+    sub->add_option("--max-width", options->maxWidth,
+                    "Größte Breite in Pixeln; passt die Modulbreite an (Vorgabe 0: nicht anpassen)")
+        ->check(CLI::Range(0, 30000));
+    sub->add_flag("--alternate-end", options->alternateEnd,
+                  "Anderes Endmuster (Code 128, EAN-128) bzw. zwei Elemente getauscht (Code 39, 2 aus 5)");
+    sub->add_option("--margin", options->margin, "Weißer Rand in Pixeln (Vorgabe: 10 schmale Module)")
+        ->check(CLI::Range(0, 30000));
+    sub->add_option("-o,--output", options->output, "Ausgabedatei, .png, .svg oder .pdf")->required();
+    sub->add_option("DATA", options->data, "Zu codierender Text")->required();
+    return {sub, [options](Console& console) { return RunBarcode(*options, console); }};
+}
+
+}  // namespace calverdon::cli
