@@ -2,19 +2,90 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include <cstdlib>
+#include <limits>
+
 namespace calverdon::gui {
 
+namespace {
+
+constexpr int kPixelSize = 13;
+
+// The widths Tahoma gives the main window's captions at 13 pixels: the
+// label sizes of the window's layout, which were taken with it.
+struct CaptionWidth {
+    const char* caption;
+    int width;
+};
+constexpr CaptionWidth kTahomaWidths[] = {
+    {"Umzuwandelnde Datei", 127},
+    {"Quelle...", 48},
+    {"Zieldatei", 48},
+    {"Ziel...", 32},
+    {"Dateigröße max.                  kB", 179},
+};
+
+// Families whose names do not say "Sans" but that are sans-serif faces.
+const QStringList kOtherSansFamilies = {
+    QStringLiteral("Arial"), QStringLiteral("Helvetica"), QStringLiteral("Verdana"),
+    QStringLiteral("Segoe UI"), QStringLiteral("Cantarell"), QStringLiteral("Ubuntu"),
+    QStringLiteral("Roboto"), QStringLiteral("Carlito"), QStringLiteral("Lato"),
+};
+
+bool IsSansSerif(const QString& family) {
+    if (QFontDatabase::isFixedPitch(family) || !QFontDatabase::isScalable(family)) return false;
+    if (!QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin)) return false;
+    if (family.contains(QLatin1String("Mono"), Qt::CaseInsensitive)) return false;
+    return family.contains(QLatin1String("Sans"), Qt::CaseInsensitive) ||
+           kOtherSansFamilies.contains(family, Qt::CaseInsensitive);
+}
+
+int DistanceFromTahoma(const QString& family) {
+    QFont font(family);
+    font.setPixelSize(kPixelSize);
+    const QFontMetrics metrics(font);
+    int distance = 0;
+    for (const CaptionWidth& entry : kTahomaWidths)
+        distance += std::abs(metrics.horizontalAdvance(QString::fromUtf8(entry.caption)) - entry.width);
+    return distance;
+}
+
+}  // namespace
+
+QString ClosestToTahoma(const QStringList& families) {
+    QString best;
+    int bestDistance = std::numeric_limits<int>::max();
+    for (const QString& family : families) {
+        if (!IsSansSerif(family)) continue;
+        const int distance = DistanceFromTahoma(family);
+        if (distance < bestDistance) {
+            best = family;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 QFont FormFont() {
-    QFont font(QStringLiteral("Tahoma"));
-    // Without Tahoma the font matcher falls back on the hint's family.
+    // The choice is made once: the installed fonts do not change while
+    // the program runs.
+    static const QString family = [] {
+        const QStringList installed = QFontDatabase::families();
+        if (installed.contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive)) return QStringLiteral("Tahoma");
+        return ClosestToTahoma(installed);
+    }();
+    QFont font(family.isEmpty() ? QStringLiteral("Tahoma") : family);
+    // With no family chosen, the font matcher falls back on the hint.
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(13);
+    font.setPixelSize(kPixelSize);
     return font;
 }
 

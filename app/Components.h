@@ -22,6 +22,11 @@ namespace calverdon::gui {
 // the closest sans-serif face at the same pixel size.
 QFont FormFont();
 
+// Of the given families, the sans-serif face whose widths at 13 pixels come
+// closest to Tahoma's, so that the fixed layout keeps its proportions; an
+// empty string when none of them is a sans-serif face.
+QString ClosestToTahoma(const QStringList& families);
+
 // The 16 x 16 window icon shared by the main and the help window.
 QIcon WindowIcon();
 

@@ -176,6 +176,9 @@ private slots:
         QVERIFY(form_->minimumSize() != form_->maximumSize());  // sizable
         QVERIFY(!form_->windowIcon().pixmap(16, 16).isNull());
         QCOMPARE(Get<TOpenDialog>("OpenDialog1")->Title, QStringLiteral("Quelldatei auswählen"));
+        // In Tahoma, or a face of its widths, the first caption ends before
+        // the button beside it.
+        QVERIFY(Get("Label1")->geometry().right() < Get("BitBtnQ")->x());
     }
 
     void initialState() {

@@ -2,11 +2,13 @@
 // boxes for the four kinds, and the progress bar.
 
 #include <QAbstractButton>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
 #include <QtTest>
 
+#include "Components.h"
 #include "QtServices.h"
 
 using namespace calverdon;
@@ -86,6 +88,27 @@ private slots:
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         });
         QCOMPARE(messages.Show("beim Öffnen der Quelldatei.", "Fehler 2", MessageKind::Error), kAnswerOk);
+    }
+
+    // Caption widths at 13 px, measured once with a separate program:
+    // DejaVu Sans 147/54/57/36/199, DejaVu Sans Condensed 132/49/51/33/179,
+    // against Tahoma's 127/48/48/32/179 from the layout table.
+    void closestFaceToTahoma_data() {
+        QTest::addColumn<QStringList>("families");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("condensed is closer") << QStringList{"DejaVu Sans", "DejaVu Sans Condensed", "DejaVu Sans Mono"}
+                                             << "DejaVu Sans Condensed";
+        QTest::newRow("only sans") << QStringList{"DejaVu Sans"} << "DejaVu Sans";
+        // A serif or fixed-pitch face is no stand-in, however close.
+        QTest::newRow("serif and mono refused") << QStringList{"DejaVu Serif Condensed", "DejaVu Sans Mono"} << "";
+    }
+
+    void closestFaceToTahoma() {
+        QFETCH(QStringList, families);
+        QFETCH(QString, chosen);
+        for (const QString& family : families)
+            if (!QFontDatabase::families().contains(family)) QSKIP("the DejaVu fonts are not installed");
+        QCOMPARE(ClosestToTahoma(families), chosen);
     }
 
     // Values above 100 show as a full bar, below 0 as empty; the bar is
