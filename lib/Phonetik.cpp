@@ -176,6 +176,16 @@ constexpr std::array<std::uint8_t, 256> MakeLetterTable() {
 
 constexpr std::array<std::uint8_t, 256> kLetters = MakeLetterTable();
 
+// Moves a full buffer of digits into the code; a long code gets room for
+// the longest it can get at once, so that the result is still allocated
+// once. Kept out of line: usual codes never fill the buffer.
+[[gnu::noinline]] std::size_t AppendDigits(String& code, const char16_t* digits, std::size_t size,
+                                           std::size_t longest) {
+    if (code.empty()) code.reserve(longest);
+    code.append(digits, size);
+    return 0;
+}
+
 // ---------------------------------------------------------------------------
 // Restricted Damerau-Levenshtein distance
 
@@ -256,7 +266,7 @@ String kPhonetik(AnsiString word, const std::int16_t maxLength) {
         const bool keep = (letter != kNoLetter) & (letter != previous);
         letters[count] = static_cast<std::uint8_t>(letter);  // count <= i: never ahead of the reading
         count += keep;
-        previous = keep ? letter : previous;
+        previous = letter != kNoLetter ? letter : previous;  // not waiting for keep
     }
     if (count == 0) return {};
 
@@ -276,8 +286,7 @@ String kPhonetik(AnsiString word, const std::int16_t maxLength) {
     // one unless it is 0 or repeats the digit kept last (so 2, 0, 2 keeps one
     // 2). Whether a digit is kept is data, not a branch, since vowels and
     // consonants alternate unpredictably. The code collects in a local
-    // buffer, so the result string is allocated at most once for a usual
-    // word. The walk stops as soon as the code has its maximum length: later
+    // buffer, so the result string is allocated at most once. The walk stops as soon as the code has its maximum length: later
     // digits could only add to its end, which the cut removes.
     const auto limit = static_cast<std::size_t>(maxLength);
     String code;
@@ -285,11 +294,8 @@ String kPhonetik(AnsiString word, const std::int16_t maxLength) {
     std::size_t used = 0;
     std::size_t kept = 0;
     unsigned last = 0;
-    auto add = [&](unsigned digit) {  // a digit 0 to 8, or kPackedNone
-        if (used == buffer.size()) {
-            code.append(buffer.data(), used);
-            used = 0;
-        }
+    auto add = [&](unsigned digit) __attribute__((always_inline)) {  // a digit 0 to 8, or kPackedNone
+        if (used == buffer.size()) used = AppendDigits(code, buffer.data(), used, std::min(limit, 2 * count));
         const bool keep = (digit != kPackedNone) & ((kept == 0) | ((digit != 0) & (digit != last)));
         buffer[used] = static_cast<char16_t>(u'0' + digit);
         used += keep;
