@@ -117,7 +117,9 @@ bool SpanSource::Read(std::uint64_t offset, void* out, std::size_t size) const {
 }
 
 FileSource::FileSource(const std::filesystem::path& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO given by mistake does not hang the
+    // caller until it is found not to be a regular file.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status {};
     if (!fd.IsOpen() || ::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return;
     size_ = static_cast<std::uint64_t>(status.st_size);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <string>
@@ -74,7 +75,9 @@ TEST(GetDLLInfoTest, GivesDashesAndEmptyCopyrightWithoutUsableModule) {
     ScratchFolder scratch;
     WriteAll(scratch.Path() / "text.dll", Bytes{'M', 'Z', 'k', 'e', 'i', 'n'});
     WriteAll(scratch.Path() / "empty.dll", Bytes{});
-    const std::array<std::u16string, 6> names = {
+    ASSERT_EQ(::mkfifo((scratch.Path() / "fifo.dll").c_str(), 0600), 0);
+    const std::array<std::u16string, 7> names = {
+        Path16(scratch.Path() / "fifo.dll"),  // must not wait for a writer
         Path16(scratch.Path() / "fehlt.dll"),
         Path16(scratch.Path()),  // a folder
         Path16(scratch.Path() / "text.dll"),
