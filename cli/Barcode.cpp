@@ -13,6 +13,7 @@
 #include <QSvgGenerator>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>

@@ -5,6 +5,7 @@
 // in a Qt program a real message box (QtMessageBox.h), in tests a recorder.
 
 #include <functional>
+#include <utility>
 
 #include "Strings.h"
 

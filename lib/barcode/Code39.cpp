@@ -37,8 +37,9 @@ constexpr std::array<Code39Char, 44> kCode39 = {{
     {'$', "010101000"}, {'/', "010100010"}, {'+', "010001010"}, {'%', "000101010"},
 }};
 
-// The full stop and the asterisk are in the table for completeness of the
-// check, but are not encoded from the data.
+// The table holds all 44 characters of the standard so that it can be
+// checked whole; this library takes neither the full stop nor the asterisk
+// (start and stop) from the data.
 constexpr bool Encodable(char c) { return c != '.' && c != '*'; }
 
 constexpr std::string_view kStartStop = "0100101000";  // "*" and its gap
