@@ -110,11 +110,15 @@ TEST(GetDLLInfoTest, FindsTheRunningExecutableByItsBareName) {
 TEST(GetDLLInfoTest, FindsBareNamesInLdLibraryPath) {
     const char* old = std::getenv("LD_LIBRARY_PATH");
     const std::string saved = old ? old : "";
-    ::setenv("LD_LIBRARY_PATH", ("/nonexistent:" + Fixture("").string()).c_str(), 1);
+    ::setenv("LD_LIBRARY_PATH", ("/nonexistent:" + Fixture("").string() + ":" + Fixture("lib").string()).c_str(), 1);
     const auto [version, copyright] = Info(u"product.dll");
+    // Our own shared library (3.2.1.0 in CMakeLists.txt).
+    const auto [libraryVersion, libraryCopyright] = Info(u"libdllinfo_module.so");
     old ? ::setenv("LD_LIBRARY_PATH", saved.c_str(), 1) : ::unsetenv("LD_LIBRARY_PATH");
     EXPECT_EQ(Utf16ToUtf8(version), "3.4.0");
     EXPECT_EQ(Utf16ToUtf8(copyright), "Copyright © 2019 Prüfhaus Nord");
+    EXPECT_EQ(Utf16ToUtf8(libraryVersion), "3.2.1");
+    EXPECT_EQ(Utf16ToUtf8(libraryCopyright), "Bibliothek ©");
 }
 
 // The copyright's string node in product.dll: its three 16-bit fields
