@@ -1,8 +1,8 @@
 // KcBarcode on a recording canvas: construction and its messages, widths of
 // every symbology, fitting, the overflow marker, rotations, the brush, the
 // lock text, measuring and the alternate ends. Expected widths come from
-// the documented formulas and worked examples; rectangles are derived by
-// hand from the module texts (noted beside each).
+// the symbologies' width formulas and worked examples; rectangles are
+// derived by hand from the module texts (noted beside each).
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The pure parts of the barcode library: element widths in pixels, symbol
-// values and module texts. Expected values are the worked examples of the
-// symbologies' documentation or hand derivations (shown beside the row),
-// checked against the ISO pattern tables; none is taken from our output.
+// values and module texts. Expected values are worked examples or hand
+// derivations (shown beside the row) made with the ISO pattern tables;
+// none is taken from our output.
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,7 @@ struct ValuesRow {
 
 TEST(Code128Test, SymbolValuesOfTheWorkedExamples) {
     const std::vector<ValuesRow> rows = {
-        // The documented examples.
+        // Worked examples.
         {"digits in set C", u"12345678", {105, 12, 34, 56, 78, 47}},
         {"two digits stay in set B", u"AB12", {104, 33, 34, 17, 18, 19}},
         {"empty", u"", {104, 1}},
@@ -115,7 +115,7 @@ TEST(Code128Test, AlternateEndReplacesTheStop) {
 
 TEST(Ean128Test, SymbolValuesOfTheWorkedExamples) {
     const std::vector<ValuesRow> rows = {
-        // The documented examples.
+        // Worked examples.
         {"GTIN with identifier", u"(01)12345678901234",
          {105, 102, 1, 12, 34, 56, 78, 90, 12, 100, 19, 20, 75}},
         {"same without parentheses", u"0112345678901234", {105, 102, 1, 12, 34, 56, 78, 90, 12, 100, 19, 20, 75}},
@@ -169,7 +169,7 @@ TEST(Code2of5ITest, ModuleTexts) {
     const std::string pair01 = "sLslSlSlsL";  // bars of 0 NNWWN, spaces of 1 WNNNW
     const std::string pair23 = "sLSLslslSl";  // bars of 2 NWNNW, spaces of 3 WWNNN
     const std::vector<TextRow> rows = {
-        {"the documented example", u"1234", "slslSlsLslslSLSlSlsLslsLSls"},
+        {"worked example", u"1234", "slslSlsLslslSLSlSlsLslsLSls"},
         {"a dash between pairs", u"12-34", "slsl" + pair12 + pair34 + "Sls"},
         {"letters around", u"x12y", "slsl" + pair12 + "Sls"},
         {"a letter inside a pair", u"1a2", "slsl" + pair12 + "Sls"},
