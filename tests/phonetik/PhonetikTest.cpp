@@ -42,16 +42,14 @@ TEST(PhonetikTest, WorkedExamples) {
 }
 
 TEST(PhonetikTest, CaseUmlautsAndSharpS) {
-    constexpr std::array<CodeRow, 11> rows{{
+    constexpr std::array<CodeRow, 9> rows{{
         {"ÄCHZEN", "0486"},  // Ä and A-Z lower-cased before coding
         {"ächzen", "0486"},
         {"Ächzen", "0486"},
         {"Ölschläger", "058547"},
         {"Ärztin", "07826"},
         {"Straße", "8278"},   // hand: s 8, t 2, r 7, a 0, ß=s 8, e 0
-        {"Strasse", "8278"},  // same letter string as Straße
         {"Müller", "657"},    // leading consonant coded: m 6, u 0, l 5, e 0, r 7
-        {"Mueller", "657"},
         {"René", "76"},  // é is dropped, not coded as e: r 7, e 0, n 6
         {"PEÑA", "1"},   // Ñ lower-cased to ñ and dropped: p 1, e 0, a 0 (16 if taken for n)
     }};
