@@ -113,8 +113,11 @@ public:
     void TextOut(int, int, const UnicodeString&) override {}
 };
 
-// QImage and the raster engine keep coordinates below 2^15.
+// QImage and the raster engine keep coordinates below 2^15; and a PNG page
+// is held in memory at 4 bytes a pixel, so 100 million pixels (400 MB) at
+// most.
 constexpr std::int64_t kMaxImageSide = 32767;
+constexpr std::int64_t kMaxImagePixels = 100'000'000;
 
 struct Layout {
     int width = 0;   // image, pixels
@@ -130,7 +133,7 @@ std::optional<Layout> LayoutFor(int rotation, std::int64_t length, std::int64_t 
     const bool upright = rotation == 90 || rotation == 270;
     const std::int64_t w = (upright ? bars : length) + 2 * margin;
     const std::int64_t h = (upright ? length : bars) + 2 * margin;
-    if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) return std::nullopt;
+    if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide || w * h > kMaxImagePixels) return std::nullopt;
     std::int64_t x = margin;
     std::int64_t y = margin;
     switch (rotation) {
@@ -234,7 +237,8 @@ int RunBarcode(const BarcodeOptions& options, Console& console) {
     const std::int64_t margin = options.margin ? *options.margin : 10 * static_cast<std::int64_t>(narrow);
     const std::optional<Layout> layout = LayoutFor(barcode.Rotation, length, barcode.BarHeight, margin);
     if (!layout) {
-        console.err << "Das Bild wäre zu groß: mehr als " << kMaxImageSide << " Pixel in einer Richtung.\n";
+        console.err << "Das Bild wäre zu groß: höchstens " << kMaxImageSide << " Pixel in jeder Richtung und "
+                    << kMaxImagePixels / 1'000'000 << " Millionen Pixel insgesamt.\n";
         return kExitFailed;
     }
 

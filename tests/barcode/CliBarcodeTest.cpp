@@ -162,6 +162,8 @@ TEST_F(CliBarcodeTest, WrongUsage) {
         std::string err;  // part of the message
     };
     const std::string dir = dir_.path().toStdString();
+    const std::string kTooLarge =
+        "Das Bild wäre zu groß: höchstens 32767 Pixel in jeder Richtung und 100 Millionen Pixel insgesamt.\n";
     const std::vector<Row> rows = {
         {"unknown extension", {"--type", "code39", "-o", dir + "/x.gif", "A"}, 2, "muss auf .png, .svg oder .pdf enden"},
         {"unknown type", {"--type", "qr", "-o", dir + "/x.png", "A"}, 2, "qr"},
@@ -169,8 +171,11 @@ TEST_F(CliBarcodeTest, WrongUsage) {
         {"resolution 0", {"--type", "code39", "--dpi", "0", "-o", dir + "/x.png", "A"}, 2, "--dpi"},
         {"missing folder", {"--type", "code39", "-o", dir + "/fehlt/x.png", "A"}, 1,
          "kann nicht geschrieben werden"},
-        {"too large", {"--type", "code128", "--dpi", "9600", "-o", dir + "/x.png", std::string(100, 'A')}, 1,
-         "Das Bild wäre zu groß"},
+        {"too wide", {"--type", "code128", "--dpi", "9600", "-o", dir + "/x.png", std::string(100, 'A')}, 1,
+         kTooLarge},
+        // 9600 dpi: narrow 174, "A" 8004 pixels wide, bars 9826 high; with
+        // the margins 11484 by 13306, each side allowed but 153 million in all.
+        {"too many pixels", {"--type", "code128", "--dpi", "9600", "-o", dir + "/x.png", "A"}, 1, kTooLarge},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
