@@ -42,19 +42,19 @@ public:
     explicit TForm1(QWidget* owner = nullptr, TForm1Seams seams = {});
     ~TForm1() override;
 
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* LabelZIEL;
-    TOpenDialog* OpenDialog1;
-    TBitBtn* BitBtnSTART;
-    TBitBtn* BitBtn2;
-    QProgressBar* ProgressBar1;
-    TShape* ShapeRES;
-    TBitBtn* BitBtnHILF;
-    TBitBtn* BitBtnQ;
-    QLabel* LabelQ;
-    QLineEdit* EditKB;
-    QLabel* LabelKB;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* LabelZIEL = nullptr;
+    TOpenDialog* OpenDialog1 = nullptr;
+    TBitBtn* BitBtnSTART = nullptr;
+    TBitBtn* BitBtn2 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    TShape* ShapeRES = nullptr;
+    TBitBtn* BitBtnHILF = nullptr;
+    TBitBtn* BitBtnQ = nullptr;
+    QLabel* LabelQ = nullptr;
+    QLineEdit* EditKB = nullptr;
+    QLabel* LabelKB = nullptr;
 
     void ButtonQClick(QObject* Sender);
     void BitBtnSTARTClick(QObject* Sender);

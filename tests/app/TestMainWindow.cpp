@@ -205,6 +205,10 @@ private slots:
             if (widget->focusPolicy() & Qt::TabFocus) order << widget->objectName();
         }
         QCOMPARE(order, QStringList({"BitBtn2", "BitBtnHILF", "BitBtnQ", "EditKB", "BitBtnSTART"}));
+        // The start button comes first but is disabled: focus starts on the next.
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QCOMPARE(QApplication::focusWidget(), Get("BitBtn2"));
     }
 
     void captionFromVersion() {
