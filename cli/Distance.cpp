@@ -64,8 +64,9 @@ int RunDistance(const DistanceOptions& options, Console& console) {
 Command AddDistanceCommand(CLI::App& app) {
     auto options = std::make_shared<DistanceOptions>();
     CLI::App* sub = app.add_subcommand(
-        "distance", "Die eingeschränkte Damerau-Levenshtein-Distanz zweier Wörter ausgeben (ohne Wörter: je "
-                    "Zeile der Standardeingabe \"A<Tab>B\")");
+        "distance",
+        "Die eingeschränkte Damerau-Levenshtein-Distanz zweier Wörter ausgeben (ohne Wörter: je "
+        "Zeile der Standardeingabe \"A<Tab>B\")");
     sub->add_option("WORDS", options->words, "Die beiden Wörter A und B");
     return {sub, [options](Console& console) { return RunDistance(*options, console); }};
 }

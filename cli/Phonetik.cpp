@@ -41,9 +41,10 @@ int RunPhonetik(const PhonetikOptions& options, Console& console) {
 
 Command AddPhonetikCommand(CLI::App& app) {
     auto options = std::make_shared<PhonetikOptions>();
-    CLI::App* sub = app.add_subcommand(
-        "phonetik", "Den Code der Kölner Phonetik ausgeben, je Wort eine Zeile (ohne Wörter: je Zeile der "
-                    "Standardeingabe ein Wort)");
+    CLI::App* sub =
+        app.add_subcommand("phonetik",
+                           "Den Code der Kölner Phonetik ausgeben, je Wort eine Zeile (ohne Wörter: je Zeile der "
+                           "Standardeingabe ein Wort)");
     sub->add_option("--max", options->maxLength, "Höchstlänge des Codes (Vorgabe 32767)")
         ->check(CLI::Range(-32768, 32767));
     sub->add_option("WORD", options->words, "Zu codierende Wörter");

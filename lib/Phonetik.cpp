@@ -51,51 +51,38 @@ constexpr bool EndsCPair(char c) {
 constexpr PositionCode CodeNextPosition(Window w) {
     switch (w.first) {
         case 'a':
-        case 'o':
-            return {0, static_cast<std::uint8_t>(w.second == 'r' ? 2 : 1)};  // ar and or swallow the r
+        case 'o': return {0, static_cast<std::uint8_t>(w.second == 'r' ? 2 : 1)};  // ar and or swallow the r
         case 'e':
         case 'i':
         case 'j':
-        case 'u':
-            return {0, 1};
+        case 'u': return {0, 1};
         case 'd':
         case 't':
             if (w.second == 'c' || w.second == 'z' || w.second == 's') return {8, 2};
             return {2, 1};
-        case 'p':
-            return w.second == 'h' ? PositionCode{3, 2} : PositionCode{1, 1};
+        case 'p': return w.second == 'h' ? PositionCode{3, 2} : PositionCode{1, 1};
         case 'c':
             if (w.second == 'x') return {8, 2};
             if (EndsCPair(w.second)) return {4, 2};
             return {0, 1};  // a lone c later in the word is coded like a vowel
         case 'k':
-        case 'q':
-            return w.second == 'x' ? PositionCode{8, 2} : PositionCode{4, 1};
-        case 'x':
-            return {kCodeX, 1};
+        case 'q': return w.second == 'x' ? PositionCode{8, 2} : PositionCode{4, 1};
+        case 'x': return {kCodeX, 1};
         case 's':
             if (w.second == 'c' && w.third == 'h') return {8, 3};
             if (w.second == 'c' || w.second == 'z') return {8, 2};
             return {8, 1};
-        case 'z':
-            return {8, 1};
-        case 'l':
-            return {5, 1};
-        case 'r':
-            return {7, 1};
+        case 'z': return {8, 1};
+        case 'l': return {5, 1};
+        case 'r': return {7, 1};
         case 'm':
-        case 'n':
-            return {6, 1};
-        case 'b':
-            return {1, 1};
+        case 'n': return {6, 1};
+        case 'b': return {1, 1};
         case 'f':
         case 'v':
-        case 'w':
-            return {3, 1};
-        case 'g':
-            return {4, 1};
-        default:
-            return {kNoCode, 1};  // h and y
+        case 'w': return {3, 1};
+        case 'g': return {4, 1};
+        default: return {kNoCode, 1};  // h and y
     }
 }
 
@@ -123,8 +110,9 @@ constexpr std::uint8_t kPackedX = 9;
 constexpr std::uint8_t kPackedNone = 15;
 
 constexpr std::uint8_t Pack(PositionCode position) {
-    const std::uint8_t code =
-        position.code == kNoCode ? kPackedNone : position.code == kCodeX ? kPackedX : position.code;
+    const std::uint8_t code = position.code == kNoCode  ? kPackedNone
+                              : position.code == kCodeX ? kPackedX
+                                                        : position.code;
     return static_cast<std::uint8_t>(code | position.consumed << 4);
 }
 
@@ -144,7 +132,8 @@ constexpr CoderTable Tabulate(PositionCode (*coder)(Window)) {
         for (unsigned second = kNoLetter; second <= IndexOf('z'); ++second) {
             for (const bool thirdIsH : {false, true}) {
                 const char third = second != kNoLetter && thirdIsH ? 'h' : '\0';
-                table[WindowIndex(first, second, thirdIsH)] = Pack(coder({LetterAt(first), LetterAt(second), third}));
+                table[WindowIndex(first, second, thirdIsH)] =
+                    Pack(coder({LetterAt(first), LetterAt(second), third}));
             }
         }
     }
@@ -154,9 +143,9 @@ constexpr CoderTable Tabulate(PositionCode (*coder)(Window)) {
 constexpr CoderTable kFirstPosition = Tabulate(CodeFirstPosition);
 constexpr CoderTable kNextPosition = Tabulate(CodeNextPosition);
 
-static_assert(kNextPosition[WindowIndex(IndexOf('s'), IndexOf('c'), true)] == Pack({8, 3}));   // sch
-static_assert(kNextPosition[WindowIndex(IndexOf('s'), IndexOf('c'), false)] == Pack({8, 2}));  // sc
-static_assert(kNextPosition[WindowIndex(IndexOf('c'), IndexOf('x'), false)] == Pack({8, 2}));  // cx later
+static_assert(kNextPosition[WindowIndex(IndexOf('s'), IndexOf('c'), true)] == Pack({8, 3}));    // sch
+static_assert(kNextPosition[WindowIndex(IndexOf('s'), IndexOf('c'), false)] == Pack({8, 2}));   // sc
+static_assert(kNextPosition[WindowIndex(IndexOf('c'), IndexOf('x'), false)] == Pack({8, 2}));   // cx later
 static_assert(kFirstPosition[WindowIndex(IndexOf('c'), IndexOf('x'), false)] == Pack({4, 2}));  // cx first
 static_assert(kFirstPosition[WindowIndex(IndexOf('o'), IndexOf('r'), false)] == Pack({0, 1}));  // or first
 static_assert(kNextPosition[WindowIndex(IndexOf('x'), kNoLetter, false)] == Pack({kCodeX, 1}));
@@ -179,11 +168,9 @@ constexpr std::array<std::uint8_t, 256> kLetters = MakeLetterTable();
 // Moves a full buffer of digits into the code; a long code gets room for
 // the longest it can get at once, so that the result is still allocated
 // once. Kept out of line: usual codes never fill the buffer.
-[[gnu::noinline]] std::size_t AppendDigits(String& code, const char16_t* digits, std::size_t size,
-                                           std::size_t longest) {
+[[gnu::noinline]] void AppendDigits(String& code, const char16_t* digits, std::size_t size, std::size_t longest) {
     if (code.empty()) code.reserve(longest);
     code.append(digits, size);
-    return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -245,74 +232,86 @@ std::int32_t OsaBitParallel(std::string_view pattern, std::string_view text) {
 String kPhonetik(AnsiString word, const std::int16_t maxLength) {
     if (word.empty() || maxLength <= 0) return {};
 
-    // Everything from the first NUL byte on is ignored.
-    const std::size_t length = std::strlen(word.c_str());
+    // Lower-cased in place: the word is our own copy. Bytes after a NUL are
+    // lower-cased as well, and then ignored.
     char* const bytes = word.data();
-    for (std::size_t done = 0; done < length;) {
+    const std::size_t size = word.size();
+    for (std::size_t done = 0; done < size;) {
         const auto chunk = static_cast<std::uint32_t>(
-            std::min<std::size_t>(length - done, std::numeric_limits<std::uint32_t>::max()));
+            std::min<std::size_t>(size - done, std::numeric_limits<std::uint32_t>::max()));
         CharLowerBuffA(bytes + done, chunk);
         done += chunk;
     }
 
-    // The letter string, written over the word (it is our copy): kept bytes
-    // as letter indices, each run of one letter reduced to one, across the
-    // bytes that are dropped in between.
-    auto* const letters = reinterpret_cast<std::uint8_t*>(bytes);
-    std::size_t count = 0;
-    unsigned previous = kNoLetter;
-    for (std::size_t i = 0; i < length; ++i) {
-        const unsigned letter = kLetters[letters[i]];
-        const bool keep = (letter != kNoLetter) & (letter != previous);
-        letters[count] = static_cast<std::uint8_t>(letter);  // count <= i: never ahead of the reading
-        count += keep;
-        previous = letter != kNoLetter ? letter : previous;  // not waiting for keep
-    }
-    if (count == 0) return {};
-
-    // The code of every position, written over the letter at it (the window
-    // only looks ahead, at letters not yet overwritten). Each position is
-    // coded on its own, without waiting for the walk below.
-    auto window = [&](std::size_t p) {
-        const unsigned second = p + 1 < count ? letters[p + 1] : kNoLetter;
-        const bool thirdIsH = p + 2 < count && letters[p + 2] == IndexOf('h');
-        return WindowIndex(letters[p], second, thirdIsH);
-    };
-    letters[0] = kFirstPosition[window(0)];
-    for (std::size_t p = 1; p < count; ++p) letters[p] = kNextPosition[window(p)];
-
-    // The walk from position to position by the letters each consumes,
-    // keeping the code from the digits: the first digit always, every later
-    // one unless it is 0 or repeats the digit kept last (so 2, 0, 2 keeps one
-    // 2). Whether a digit is kept is data, not a branch, since vowels and
-    // consonants alternate unpredictably. The code collects in a local
-    // buffer, so the result string is allocated at most once. The walk stops as soon as the code has its maximum length: later
+    // The code, kept from the digits of the positions: the first digit
+    // always, every later one unless it is 0 or repeats the digit kept last
+    // (so 2, 0, 2 keeps one 2). Whether a digit is kept is data, not a
+    // branch, since vowels and consonants alternate unpredictably. The code
+    // collects in a local buffer, so the result string is allocated at most
+    // once. Coding stops as soon as the code has its maximum length: later
     // digits could only add to its end, which the cut removes.
-    const auto limit = static_cast<std::size_t>(maxLength);
+    constexpr unsigned kNoDigitYet = 10;
     String code;
     std::array<char16_t, 64> buffer;
-    std::size_t used = 0;
-    std::size_t kept = 0;
-    unsigned last = 0;
+    std::size_t used = 0;                             // digits in the buffer
+    auto room = static_cast<std::size_t>(maxLength);  // digits the buffer may take before the cut
+    unsigned last = kNoDigitYet;
     auto add = [&](unsigned digit) __attribute__((always_inline)) {  // a digit 0 to 8, or kPackedNone
-        if (used == buffer.size()) used = AppendDigits(code, buffer.data(), used, std::min(limit, 2 * count));
-        const bool keep = (digit != kPackedNone) & ((kept == 0) | ((digit != 0) & (digit != last)));
+        if (used == buffer.size()) {
+            AppendDigits(code, buffer.data(), used, std::min<std::size_t>(maxLength, 2 * size));
+            room -= used;
+            used = 0;
+        }
+        const bool keep = (digit != kPackedNone) & ((last == kNoDigitYet) | ((digit != 0) & (digit != last)));
         buffer[used] = static_cast<char16_t>(u'0' + digit);
         used += keep;
-        kept += keep;
         last = keep ? digit : last;
-        return kept < limit;
+        return used < room;
     };
-    for (std::size_t p = 0; p < count;) {
-        const unsigned packed = letters[p];
-        p += packed >> 4;
-        const unsigned digit = packed & 0x0F;
-        if (digit == kPackedX) {
-            if (!add(4) || !add(8)) break;
-        } else if (!add(digit)) {
+
+    // Coding a position from its window. A position that an earlier one
+    // consumed gets no code; `skip` counts how many of those are still to
+    // come. Branch-free as well: pairs are frequent and irregular.
+    unsigned skip = 0;
+    auto codePosition = [&](const CoderTable& coder, unsigned letter, unsigned next, bool nextButOneIsH)
+        __attribute__((always_inline)) {
+        const unsigned packed = coder[WindowIndex(letter, next, nextButOneIsH)];
+        const bool coded = skip == 0;
+        skip = coded ? (packed >> 4) - 1 : skip - 1;
+        const unsigned digit = coded ? packed & 0x0F : kPackedNone;
+        if (digit == kPackedX) return add(4) && add(8);
+        return add(digit);
+    };
+
+    // One pass over the bytes up to the first NUL forms the letter string
+    // (kept bytes mapped to letters, each run of one letter reduced to one,
+    // across the bytes dropped in between) and codes each position as soon
+    // as its window is complete, that is when the letter two places further
+    // on arrives. Only the last two letters are kept.
+    std::size_t letters = 0;          // length of the letter string so far
+    unsigned beforeLast = kNoLetter;  // and its last two letters
+    unsigned lastLetter = kNoLetter;
+    bool full = false;
+    for (std::size_t i = 0; i < size && bytes[i] != '\0'; ++i) {
+        const unsigned letter = kLetters[static_cast<unsigned char>(bytes[i])];
+        if (letter == kNoLetter || letter == lastLetter) continue;
+        if (letters >= 2 && !codePosition(letters == 2 ? kFirstPosition : kNextPosition, beforeLast, lastLetter,
+                                          letter == IndexOf('h'))) {
+            full = true;
             break;
         }
+        beforeLast = lastLetter;
+        lastLetter = letter;
+        ++letters;
     }
+    // The last two positions, whose windows reach past the end.
+    if (!full && letters >= 2) {
+        full = !codePosition(letters == 2 ? kFirstPosition : kNextPosition, beforeLast, lastLetter, false);
+    }
+    if (!full && letters >= 1) {
+        codePosition(letters == 1 ? kFirstPosition : kNextPosition, lastLetter, kNoLetter, false);
+    }
+
     code.append(buffer.data(), used);
     return code;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "Cp1252.h"
 #include "Phonetik.h"
 
 namespace {
@@ -41,7 +42,8 @@ TEST(PhonetikAllocationTest, DistanceAllocatesNothing) {
     std::string shortSecond = "Samstag";
     std::int32_t distance = -2;
     std::int32_t shortDistance = -2;
-    EXPECT_EQ(AllocationsOf([&] { distance = DamerauLevenshteinDistance(std::move(first), std::move(second)); }), 0);
+    EXPECT_EQ(AllocationsOf([&] { distance = DamerauLevenshteinDistance(std::move(first), std::move(second)); }),
+              0);
     EXPECT_EQ(AllocationsOf([&] {
                   shortDistance = DamerauLevenshteinDistance(std::move(shortFirst), std::move(shortSecond));
               }),
@@ -54,8 +56,9 @@ TEST(PhonetikAllocationTest, PhonetikAllocatesOnlyItsResult) {
     // A long word: 64 repetitions of "Lüdenscheidt" give a code of 5 digits
     // each (hand: l 5, u 0, d 2, e 0, n 6, sch 8, e 0, i 0, d 2, t 2 keeps
     // 5, 2, 6, 8, 2, and the next l 5 follows the last 2).
+    const std::string piece = calverdon::Utf8ToCp1252("Lüdenscheidt");
     std::string word;
-    for (int i = 0; i < 64; ++i) word += "L\xFC" "denscheidt";
+    for (int i = 0; i < 64; ++i) word += piece;
     std::string copy = word;
 
     String cut;  // 7 characters fit into the string itself

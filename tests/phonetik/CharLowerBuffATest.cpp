@@ -18,7 +18,8 @@ TEST(CharLowerBuffATest, EveryByteAsUnicodeLowerCases) {
     int changed = 0;
     for (int b = 0; b < 256; ++b) {
         const auto byte = static_cast<unsigned char>(b);
-        const auto lower = static_cast<char32_t>(std::towlower(static_cast<std::wint_t>(calverdon::Cp1252ToCodePoint(byte))));
+        const auto lower =
+            static_cast<char32_t>(std::towlower(static_cast<std::wint_t>(calverdon::Cp1252ToCodePoint(byte))));
         const auto expected = calverdon::CodePointToCp1252(lower).value_or(byte);
 
         char text[1] = {static_cast<char>(byte)};

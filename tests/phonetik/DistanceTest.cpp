@@ -80,13 +80,21 @@ public:
     std::string Edited(std::string word) {
         const int edits = Pick(0, 6);
         for (int e = 0; e < edits; ++e) {
-            const std::size_t at = word.empty() ? 0 : static_cast<std::size_t>(Pick(0, static_cast<int>(word.size()) - 1));
-            switch (Pick(0, 4)) {
-                case 0: word.insert(at, 1, Letter()); break;
-                case 1: if (!word.empty()) word.erase(at, 1); break;
-                case 2: if (!word.empty()) word[at] = Letter(); break;
-                case 3: if (at + 1 < word.size()) std::swap(word[at], word[at + 1]); break;
-                default: if (!word.empty()) word.insert(at, 1, word[at]); break;  // a repeat
+            const std::size_t at =
+                word.empty() ? 0 : static_cast<std::size_t>(Pick(0, static_cast<int>(word.size()) - 1));
+            const int kind = Pick(0, 4);
+            if (kind == 0) {
+                word.insert(at, 1, Letter());
+            } else if (word.empty()) {
+                continue;
+            } else if (kind == 1) {
+                word.erase(at, 1);
+            } else if (kind == 2) {
+                word[at] = Letter();
+            } else if (kind == 3) {
+                if (at + 1 < word.size()) std::swap(word[at], word[at + 1]);
+            } else {
+                word.insert(at, 1, word[at]);  // a repeat
             }
         }
         return word;

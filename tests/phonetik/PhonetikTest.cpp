@@ -48,10 +48,10 @@ TEST(PhonetikTest, CaseUmlautsAndSharpS) {
         {"Ächzen", "0486"},
         {"Ölschläger", "058547"},
         {"Ärztin", "07826"},
-        {"Straße", "8278"},   // hand: s 8, t 2, r 7, a 0, ß=s 8, e 0
-        {"Müller", "657"},    // leading consonant coded: m 6, u 0, l 5, e 0, r 7
-        {"René", "76"},  // é is dropped, not coded as e: r 7, e 0, n 6
-        {"PEÑA", "1"},   // Ñ lower-cased to ñ and dropped: p 1, e 0, a 0 (16 if taken for n)
+        {"Straße", "8278"},  // hand: s 8, t 2, r 7, a 0, ß=s 8, e 0
+        {"Müller", "657"},   // leading consonant coded: m 6, u 0, l 5, e 0, r 7
+        {"René", "76"},      // é is dropped, not coded as e: r 7, e 0, n 6
+        {"PEÑA", "1"},       // Ñ lower-cased to ñ and dropped: p 1, e 0, a 0 (16 if taken for n)
     }};
     ExpectCodes(rows.begin(), rows.end());
 }
@@ -61,7 +61,7 @@ TEST(PhonetikTest, RunsAndRepeatedDigits) {
         {"Amman", "06"},       // mm is one m; 0 6 0 6 keeps 0 6
         {"Anne-Marie", "06"},  // n and m both 6, merged across the vowel
         {"Eder", "027"},
-        {"a-a", "0"},   // one a, across the hyphen
+        {"a-a", "0"},       // one a, across the hyphen
         {"Axxel", "0485"},  // xx is one x, as in Axel
         {"Maks", "648"},    // k s gives 4 8 just as x does (Max)
     }};
@@ -70,9 +70,9 @@ TEST(PhonetikTest, RunsAndRepeatedDigits) {
 
 TEST(PhonetikTest, FirstLetter) {
     constexpr std::array<CodeRow, 8> rows{{
-        {"Axel", "0485"},  // a leading vowel keeps its 0
+        {"Axel", "0485"},    // a leading vowel keeps its 0
         {"Jürgen", "0746"},  // j counts as a vowel
-        {"Hans", "068"},   // h adds nothing; the vowel's 0 leads
+        {"Hans", "068"},     // h adds nothing; the vowel's 0 leads
         {"Huber", "017"},
         {"Yvonne", "36"},  // y adds nothing either
         {"Ypsilon", "1856"},
@@ -83,21 +83,22 @@ TEST(PhonetikTest, FirstLetter) {
 }
 
 TEST(PhonetikTest, ROfArAndOr) {
-    constexpr std::array<CodeRow, 4> rows{{
+    constexpr std::array<CodeRow, 5> rows{{
         {"Oskar", "084"},  // ar at a later position: 0, the r consumed
         {"Yorck", "04"},
         {"Ort", "072"},  // at the first position o is a vowel and r counts
         {"Arthur", "0727"},
+        {"Ar", "07"},  // hand: the same for a word of two letters; a 0, r 7
     }};
     ExpectCodes(rows.begin(), rows.end());
 }
 
 TEST(PhonetikTest, XAndCRules) {
-    constexpr std::array<CodeRow, 12> rows{{
+    constexpr std::array<CodeRow, 13> rows{{
         {"Alex", "0548"},
         {"Oxford", "04832"},
         {"Ex-Ex", "04848"},
-        {"Akx", "08"},  // kx is an x pair: one 8 for both letters
+        {"Akx", "08"},      // kx is an x pair: one 8 for both letters
         {"Xaver", "4837"},  // hand: leading x gives 4 8, a 0, v 3, e 0, r 7
         {"Carl", "475"},
         {"Ceres", "878"},  // a lone c at the first position is 8
@@ -106,6 +107,7 @@ TEST(PhonetikTest, XAndCRules) {
         {"Cuxhaven", "4836"},  // cx at a later position is an x pair, 8
         {"Cxa", "4"},          // hand: cx at the first position is a c pair, 4 for both; a 0
         {"Cicero", "87"},      // a lone c later counts as a vowel
+        {"C", "8"},            // hand: a word of one c is a lone c at the first position
     }};
     ExpectCodes(rows.begin(), rows.end());
 }
@@ -166,7 +168,8 @@ TEST(PhonetikTest, PropertiesOverRandomWords) {
     std::mt19937 random(20261209);
     for (int round = 0; round < 3000; ++round) {
         std::string word(std::uniform_int_distribution<std::size_t>(0, 24)(random), ' ');
-        for (char& c : word) c = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+        std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+        for (char& c : word) c = alphabet[pick(random)];
         SCOPED_TRACE(calverdon::Cp1252ToUtf8(word));
 
         const std::string full = Code(word);
