@@ -9,7 +9,7 @@ namespace calverdon::cli {
 Command AddCheckCommand(CLI::App& app) {
     auto source = std::make_shared<std::string>();
     CLI::App* sub = app.add_subcommand("check", "Eine Hex-Text-Kette prüfen, ohne etwas zu schreiben");
-    sub->add_option("SOURCE", *source, "Erste Datei der Hex-Text-Kette")->required();
+    sub->add_option("QUELLE", *source, "Erste Datei der Hex-Text-Kette")->required();
     return {sub, [source](Console& console) {
                 ConsoleMessages messages(console, false);
                 const std::string name = ReadTargetName(*source, messages);

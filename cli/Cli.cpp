@@ -19,7 +19,6 @@ int ExitCodeFor(int conversionResult) {
 int RunCli(int argc, const char* const* argv, Console& console) {
     CLI::App app("Calverdon wandelt Hex-Text-Dateien in die Dateien zurück, die sie tragen, und umgekehrt.",
                  "calverdon-cli");
-    app.set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
     app.require_subcommand(1);
     app.get_formatter()->label("Usage", "Aufruf");
     app.get_formatter()->label("OPTIONS", "OPTIONEN");
@@ -27,6 +26,11 @@ int RunCli(int argc, const char* const* argv, Console& console) {
     app.get_formatter()->label("SUBCOMMANDS", "UNTERBEFEHLE");
     app.get_formatter()->label("REQUIRED", "ERFORDERLICH");
     app.get_formatter()->label("POSITIONALS", "ARGUMENTE");
+    app.get_formatter()->label("Positionals", "Argumente");
+    // Subcommands take their option group from the application when they
+    // are added, so this comes first.
+    app.option_defaults()->group("Optionen");
+    app.set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
     app.get_formatter()->label("TEXT", "TEXT");
 
     std::vector<Command> commands = {
@@ -38,7 +42,10 @@ int RunCli(int argc, const char* const* argv, Console& console) {
         AddPhonetikCommand(app),
         AddDistanceCommand(app),
     };
-    for (auto& [sub, run] : commands) sub->set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
+    for (auto& [sub, run] : commands) {
+        sub->group("Unterbefehle");
+        sub->set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
+    }
 
     try {
         app.parse(argc, argv);

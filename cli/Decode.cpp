@@ -35,7 +35,7 @@ Command AddDecodeCommand(CLI::App& app) {
     sub->add_option("-o,--output", options->target,
                     "Zieldatei (Vorgabe: der Name aus dem Kopf, im Ordner der Quelle)");
     sub->add_flag("-y,--yes", options->yes, "Eine bestehende Zieldatei ohne Rückfrage überschreiben");
-    sub->add_option("SOURCE", options->source, "Erste Datei der Hex-Text-Kette")->required();
+    sub->add_option("QUELLE", options->source, "Erste Datei der Hex-Text-Kette")->required();
     return {sub, [options](Console& console) { return RunDecode(*options, console); }};
 }
 

@@ -48,7 +48,7 @@ Command AddEncodeCommand(CLI::App& app) {
     sub->add_option("--kb", options->kilobytes,
                     "Größte Teildatei in kB, wie im Feld \"Dateigröße max.\" eingegeben (Vorgabe \"0\": "
                     "nicht teilen)");
-    sub->add_option("SOURCE", options->sources, "Zu codierende Dateien")->required();
+    sub->add_option("QUELLE", options->sources, "Zu codierende Dateien")->required();
     return {sub, [options](Console& console) { return RunEncode(*options, console); }};
 }
 
