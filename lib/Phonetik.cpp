@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstring>
 #include <limits>
 #include <string_view>
 #include <utility>
@@ -97,15 +96,17 @@ constexpr PositionCode CodeFirstPosition(Window w) {
     return CodeNextPosition(w);
 }
 
-// The letter string holds letters as indices: 1 to 26 for a to z; 0 stands
-// for "no letter" past its end.
+// Letters are handled as indices: 1 to 26 for a to z. 0 stands for "no
+// letter" past the end of the letter string, kBeforeStart for the places
+// before its start.
 constexpr unsigned kNoLetter = 0;
+constexpr unsigned kBeforeStart = 27;
 constexpr unsigned IndexOf(char letter) { return static_cast<unsigned>(letter - 'a' + 1); }
 constexpr char LetterAt(unsigned index) { return index == kNoLetter ? '\0' : static_cast<char>('a' + index - 1); }
 
-// A position's code packed into one byte, so that it can be written over
-// the letter string: the low four bits hold the digit 0 to 8, kPackedX for x
-// or kPackedNone, the high bits the number of letters consumed.
+// A position's code packed into one byte: the low four bits hold the digit
+// 0 to 8, kPackedX for x or kPackedNone, the high bits the number of
+// letters consumed.
 constexpr std::uint8_t kPackedX = 9;
 constexpr std::uint8_t kPackedNone = 15;
 
@@ -119,37 +120,43 @@ constexpr std::uint8_t Pack(PositionCode position) {
 // Both coders tabulated at compile time over every window, so that coding a
 // position is one lookup. A window's third letter only matters when it is h
 // (for sch), so the index tells h apart from every other third letter:
-// first letter << 6 | second letter << 1 | third is h.
-using CoderTable = std::array<std::uint8_t, 32 * 64>;
+// is first position << 11 | first letter << 6 | second letter << 1 | third
+// is h. Windows that start before the word (or past its end) give no code
+// and consume one letter.
+using CoderTable = std::array<std::uint8_t, 2 * 32 * 64>;
 
-constexpr unsigned WindowIndex(unsigned first, unsigned second, bool thirdIsH) {
-    return first << 6 | second << 1 | static_cast<unsigned>(thirdIsH);
+constexpr unsigned WindowIndex(bool isFirst, unsigned first, unsigned second, bool thirdIsH) {
+    return static_cast<unsigned>(isFirst) << 11 | first << 6 | second << 1 | static_cast<unsigned>(thirdIsH);
 }
 
-constexpr CoderTable Tabulate(PositionCode (*coder)(Window)) {
+constexpr CoderTable Tabulate() {
     CoderTable table{};
-    for (unsigned first = IndexOf('a'); first <= IndexOf('z'); ++first) {
-        for (unsigned second = kNoLetter; second <= IndexOf('z'); ++second) {
-            for (const bool thirdIsH : {false, true}) {
-                const char third = second != kNoLetter && thirdIsH ? 'h' : '\0';
-                table[WindowIndex(first, second, thirdIsH)] =
-                    Pack(coder({LetterAt(first), LetterAt(second), third}));
+    for (auto& entry : table) entry = Pack({kNoCode, 1});
+    for (const bool isFirst : {false, true}) {
+        for (unsigned first = IndexOf('a'); first <= IndexOf('z'); ++first) {
+            for (unsigned second = kNoLetter; second <= IndexOf('z'); ++second) {
+                for (const bool thirdIsH : {false, true}) {
+                    const Window window{LetterAt(first), LetterAt(second),
+                                        second != kNoLetter && thirdIsH ? 'h' : '\0'};
+                    table[WindowIndex(isFirst, first, second, thirdIsH)] =
+                        Pack(isFirst ? CodeFirstPosition(window) : CodeNextPosition(window));
+                }
             }
         }
     }
     return table;
 }
 
-constexpr CoderTable kFirstPosition = Tabulate(CodeFirstPosition);
-constexpr CoderTable kNextPosition = Tabulate(CodeNextPosition);
+constexpr CoderTable kCoder = Tabulate();
 
-static_assert(kNextPosition[WindowIndex(IndexOf('s'), IndexOf('c'), true)] == Pack({8, 3}));    // sch
-static_assert(kNextPosition[WindowIndex(IndexOf('s'), IndexOf('c'), false)] == Pack({8, 2}));   // sc
-static_assert(kNextPosition[WindowIndex(IndexOf('c'), IndexOf('x'), false)] == Pack({8, 2}));   // cx later
-static_assert(kFirstPosition[WindowIndex(IndexOf('c'), IndexOf('x'), false)] == Pack({4, 2}));  // cx first
-static_assert(kFirstPosition[WindowIndex(IndexOf('o'), IndexOf('r'), false)] == Pack({0, 1}));  // or first
-static_assert(kNextPosition[WindowIndex(IndexOf('x'), kNoLetter, false)] == Pack({kCodeX, 1}));
-static_assert(kNextPosition[WindowIndex(IndexOf('h'), IndexOf('a'), false)] == Pack({kNoCode, 1}));
+static_assert(kCoder[WindowIndex(false, IndexOf('s'), IndexOf('c'), true)] == Pack({8, 3}));   // sch
+static_assert(kCoder[WindowIndex(false, IndexOf('s'), IndexOf('c'), false)] == Pack({8, 2}));  // sc
+static_assert(kCoder[WindowIndex(false, IndexOf('c'), IndexOf('x'), false)] == Pack({8, 2}));  // cx later
+static_assert(kCoder[WindowIndex(true, IndexOf('c'), IndexOf('x'), false)] == Pack({4, 2}));   // cx first
+static_assert(kCoder[WindowIndex(true, IndexOf('o'), IndexOf('r'), false)] == Pack({0, 1}));   // or first
+static_assert(kCoder[WindowIndex(false, IndexOf('x'), kNoLetter, false)] == Pack({kCodeX, 1}));
+static_assert(kCoder[WindowIndex(false, IndexOf('h'), IndexOf('a'), false)] == Pack({kNoCode, 1}));
+static_assert(kCoder[WindowIndex(false, kBeforeStart, kBeforeStart, false)] == Pack({kNoCode, 1}));
 
 // Byte after lower-casing -> letter index, 0 for a dropped byte: a to z as
 // they are, and ß ä ö ü (Windows-1252) as s a o u.
@@ -269,48 +276,40 @@ String kPhonetik(AnsiString word, const std::int16_t maxLength) {
         return used < room;
     };
 
-    // Coding a position from its window. A position that an earlier one
-    // consumed gets no code; `skip` counts how many of those are still to
-    // come. Branch-free as well: pairs are frequent and irregular.
+    // One pass over the bytes up to the first NUL (the string's own
+    // terminator at the latest) forms the letter string: kept bytes mapped
+    // to letters, each run of one letter reduced to one, across the bytes
+    // dropped in between. Each letter that arrives completes the window of
+    // the position two places before it, which is coded then; so only the
+    // last two letters are kept, and the letter string starts with two
+    // places before the word, which give no code. A position that an earlier
+    // one consumed gets no code either; `skip` counts how many of those are
+    // still to come. Branch-free as well: pairs are frequent and irregular.
+    unsigned beforeLast = kBeforeStart;
+    unsigned lastLetter = kBeforeStart;
     unsigned skip = 0;
-    auto codePosition = [&](const CoderTable& coder, unsigned letter, unsigned next, bool nextButOneIsH)
-        __attribute__((always_inline)) {
-        const unsigned packed = coder[WindowIndex(letter, next, nextButOneIsH)];
+    unsigned firstInTwo = 0b100;  // its low bit marks the word's first position
+    auto arrive = [&](unsigned letter) __attribute__((always_inline)) {
+        const unsigned packed =
+            kCoder[WindowIndex(firstInTwo & 1, beforeLast, lastLetter, letter == IndexOf('h'))];
+        firstInTwo >>= 1;
+        beforeLast = lastLetter;
+        lastLetter = letter;
         const bool coded = skip == 0;
         skip = coded ? (packed >> 4) - 1 : skip - 1;
         const unsigned digit = coded ? packed & 0x0F : kPackedNone;
         if (digit == kPackedX) return add(4) && add(8);
         return add(digit);
     };
-
-    // One pass over the bytes up to the first NUL forms the letter string
-    // (kept bytes mapped to letters, each run of one letter reduced to one,
-    // across the bytes dropped in between) and codes each position as soon
-    // as its window is complete, that is when the letter two places further
-    // on arrives. Only the last two letters are kept.
-    std::size_t letters = 0;          // length of the letter string so far
-    unsigned beforeLast = kNoLetter;  // and its last two letters
-    unsigned lastLetter = kNoLetter;
     bool full = false;
-    for (std::size_t i = 0; i < size && bytes[i] != '\0'; ++i) {
-        const unsigned letter = kLetters[static_cast<unsigned char>(bytes[i])];
-        if (letter == kNoLetter || letter == lastLetter) continue;
-        if (letters >= 2 && !codePosition(letters == 2 ? kFirstPosition : kNextPosition, beforeLast, lastLetter,
-                                          letter == IndexOf('h'))) {
-            full = true;
-            break;
-        }
-        beforeLast = lastLetter;
-        lastLetter = letter;
-        ++letters;
+    for (const char* byte = bytes; *byte != '\0' && !full; ++byte) {
+        const unsigned letter = kLetters[static_cast<unsigned char>(*byte)];
+        if (letter != kNoLetter && letter != lastLetter) full = !arrive(letter);
     }
-    // The last two positions, whose windows reach past the end.
-    if (!full && letters >= 2) {
-        full = !codePosition(letters == 2 ? kFirstPosition : kNextPosition, beforeLast, lastLetter, false);
-    }
-    if (!full && letters >= 1) {
-        codePosition(letters == 1 ? kFirstPosition : kNextPosition, lastLetter, kNoLetter, false);
-    }
+    // The end of the letter string completes the windows of its last two
+    // positions.
+    if (lastLetter == kBeforeStart) return {};  // no letters at all
+    if (!full && arrive(kNoLetter)) arrive(kNoLetter);
 
     code.append(buffer.data(), used);
     return code;
