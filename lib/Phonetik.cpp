@@ -217,8 +217,9 @@ std::int32_t OsaBitParallel(std::string_view pattern, std::string_view text) {
     auto distance = static_cast<std::int32_t>(pattern.size());
     for (const char c : text) {
         const Bits PM_j = PM[static_cast<unsigned char>(c)];
-        // Transpositions: a match here one row down that matched one row up
-        // in the previous column, where the diagonal did not already match.
+        // Transpositions: pattern byte i equals the previous text byte and
+        // pattern byte i-1 this one, where the previous column did not
+        // already reach row i-1 by a free diagonal step.
         const Bits TR = (((~D0) & PM_j) << 1) & PM_j_old;
         D0 = (((PM_j & VP) + VP) ^ VP) | PM_j | VN | TR;
         Bits HP = VN | ~(D0 | VP);
