@@ -67,7 +67,7 @@ Command AddDistanceCommand(CLI::App& app) {
         "distance",
         "Die eingeschränkte Damerau-Levenshtein-Distanz zweier Wörter ausgeben (ohne Wörter: je "
         "Zeile der Standardeingabe \"A<Tab>B\")");
-    sub->add_option("WORDS", options->words, "Die beiden Wörter A und B");
+    sub->add_option("WORT", options->words, "Die beiden Wörter A und B");
     return {sub, [options](Console& console) { return RunDistance(*options, console); }};
 }
 

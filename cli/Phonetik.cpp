@@ -47,7 +47,7 @@ Command AddPhonetikCommand(CLI::App& app) {
                            "Standardeingabe ein Wort)");
     sub->add_option("--max", options->maxLength, "Höchstlänge des Codes (Vorgabe 32767)")
         ->check(CLI::Range(-32768, 32767));
-    sub->add_option("WORD", options->words, "Zu codierende Wörter");
+    sub->add_option("WORT", options->words, "Zu codierende Wörter");
     return {sub, [options](Console& console) { return RunPhonetik(*options, console); }};
 }
 
