@@ -161,6 +161,11 @@ int main(int argc, char** argv) {
         const fs::path out = folder / "peer.out";
         times["cat copy of the hex-text file"].push_back(
             Seconds([&] { Shell("cat " + Quote(hex) + " > " + Quote(copy)); }));
+        // GNU cat copies file to file inside the kernel (copy_file_range),
+        // without the data passing through the program; through a pipe it
+        // reads and writes as any program that makes its output must.
+        times["cat through a pipe"].push_back(
+            Seconds([&] { Shell("cat " + Quote(hex) + " | cat > " + Quote(copy)); }));
         times["cat copy + sync"].push_back(
             Seconds([&] { Shell("cat " + Quote(hex) + " > " + Quote(copy) + " && sync " + Quote(copy)); }));
         times["xxd -p"].push_back(Seconds([&] { Shell("xxd -p " + Quote(data) + " > " + Quote(out)); }));
@@ -186,17 +191,17 @@ int main(int argc, char** argv) {
         speed[name] = megabytes / Median(values);
         std::printf("  %-32s %8.1f MB/s\n", name.c_str(), speed[name]);
     }
-    const auto ratio = [&](const char* ours, const char* peer, double goal, bool atMostSlower = false) {
+    const auto ratio = [&](const char* ours, const char* peer, double goal) {
         if (!speed.count(peer)) return;
-        const double r = speed[ours] / speed[peer];
-        std::printf("  %-24s / %-30s %6.2fx  (goal %s %.2fx)\n", ours, peer, r, atMostSlower ? ">=" : ">=", goal);
+        std::printf("  %-24s / %-30s %6.2fx  (goal >= %.2fx)\n", ours, peer, speed[ours] / speed[peer], goal);
     };
     std::printf("Ratios:\n");
     ratio("engine decode (synced)", "python bytes.fromhex + sync", 4.0);
     ratio("engine decode (synced)", "xxd -r -p + sync", 10.0);
     ratio("engine decode (synced)", "cat copy + sync", 1.0);
     ratio("engine encode", "basenc --base16", 2.5);
-    ratio("engine encode", "cat copy of the hex-text file", 0.8, true);
+    ratio("engine encode", "cat copy of the hex-text file", 0.8);
+    ratio("engine encode", "cat through a pipe", 0.8);
     std::printf("Progress calls in the last decode: %ld, last value %d\n", progress.calls, progress.last);
 
     if (memoryGiB > 0) MeasureMemory(folder, memoryGiB);

@@ -26,20 +26,27 @@ constexpr std::array<std::array<char, 2>, 256> kHexPairs = [] {
     return table;
 }();
 
-// Writes the hex digits of `bytes` into `digits`; returns the part of the
-// running checksum they add: the sum of the bytes plus 4 for each.
-std::uint32_t HexDigitsOf(std::span<const unsigned char> bytes, std::vector<char>& digits) {
-    digits.resize(2 * bytes.size());
+// Writes the hex digits of the `count` bytes at `in` to `out`.
+void WriteHexDigits(const unsigned char* in, std::size_t count, char* out) {
+    std::size_t i = 0;
+#if defined(CALVERDON_HAVE_SSE2)
+    for (; i + 16 <= count; i += 16) EncodeHexBlock(in + i, out + 2 * i);
+#endif
+    for (; i < count; ++i) {
+        out[2 * i] = kHexPairs[in[i]][0];
+        out[2 * i + 1] = kHexPairs[in[i]][1];
+    }
+}
+
+// The part of the running checksum that `bytes` add: their sum plus 4 for
+// each.
+std::uint32_t ChecksumOf(std::span<const unsigned char> bytes) {
     std::uint32_t sum = 0;
     std::size_t i = 0;
 #if defined(CALVERDON_HAVE_SSE2)
-    for (; i + 16 <= bytes.size(); i += 16) sum += EncodeHexBlock(bytes.data() + i, digits.data() + 2 * i);
+    for (; i + 16 <= bytes.size(); i += 16) sum += SumHexBlockBytes(bytes.data() + i);
 #endif
-    for (; i < bytes.size(); ++i) {
-        digits[2 * i] = kHexPairs[bytes[i]][0];
-        digits[2 * i + 1] = kHexPairs[bytes[i]][1];
-        sum += bytes[i];
-    }
+    for (; i < bytes.size(); ++i) sum += bytes[i];
     return sum + 4u * static_cast<std::uint32_t>(bytes.size());
 }
 
@@ -135,14 +142,13 @@ ConversionResult Encoder::Run(const std::filesystem::path& source, const std::fi
     std::uint64_t partSize = 0;  // pairs and line ends of the current part, 2 each
     int lineCount = 0;           // hex digits on the current data line
 
-    std::vector<char> digits;  // the hex digits of the bytes read ahead
     for (;;) {
         const auto span = reader.Peek();
         if (span.empty()) break;
-        checksum += HexDigitsOf(span, digits);
+        checksum += ChecksumOf(span);
         std::size_t offset = 0;
         while (offset < span.size()) {
-            // Copy the digits up to the next byte after which a line end, a
+            // Write the digits up to the next byte after which a line end, a
             // progress value or a split may be due; only that byte needs the
             // checks.
             std::uint64_t batch = span.size() - offset;
@@ -150,14 +156,15 @@ ConversionResult Encoder::Run(const std::filesystem::path& source, const std::fi
             batch = std::min<std::uint64_t>(batch, nextReport_ > bytesRead_ ? nextReport_ - bytesRead_ : 1);
             if (sizeLimit != 0) batch = std::min<std::uint64_t>(batch, (sizeLimit - partSize) / 2 + 1);
 
-            part->Write(digits.data() + 2 * offset, 2 * batch);
+            WriteHexDigits(span.data() + offset, batch, reinterpret_cast<char*>(part->Reserve(2 * batch)));
+            part->Commit(2 * batch);
             offset += batch;
             bytesRead_ += batch;
             partSize += 2 * batch;
             lineCount += static_cast<int>(2 * batch);
 
             if (lineCount >= lineTarget) {
-                part->Write("\r\n");
+                part->Put2('\r', '\n');
                 lineTarget = lines_.NextLineTarget();
                 lineCount = 0;
                 partSize += 2;

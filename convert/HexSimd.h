@@ -46,9 +46,14 @@ inline int DecodeHexBlock(const unsigned char* in, unsigned char* out, std::uint
     return __builtin_ctz(badPairs) / 2;
 }
 
-// Writes the 32 lowercase hex digits of the 16 bytes at `in`; returns the
-// sum of the bytes.
-inline std::uint32_t EncodeHexBlock(const unsigned char* in, char* out) {
+// The sum of the 16 bytes at `in`.
+inline std::uint32_t SumHexBlockBytes(const unsigned char* in) {
+    const __m128i sums = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), _mm_setzero_si128());
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+}
+
+// Writes the 32 lowercase hex digits of the 16 bytes at `in`.
+inline void EncodeHexBlock(const unsigned char* in, char* out) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     const __m128i mask = _mm_set1_epi8(0x0F);
     const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), mask);
@@ -60,8 +65,6 @@ inline std::uint32_t EncodeHexBlock(const unsigned char* in, char* out) {
     };
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), ascii(_mm_unpacklo_epi8(high, low)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), ascii(_mm_unpackhi_epi8(high, low)));
-    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
 }
 
 #endif

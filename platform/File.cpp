@@ -167,6 +167,14 @@ bool BufferedWriter::Flush() {
         done += static_cast<std::size_t>(put);
     }
     used_ = 0;
+    written_ += done;
+    constexpr std::uint64_t kWritebackStep = 8u << 20;
+    if (writeback_ && written_ - writebackStart_ >= kWritebackStep) {
+        // Only a hint: a failure here shows up again at the closing sync.
+        ::sync_file_range(fd_.Get(), static_cast<off64_t>(writebackStart_),
+                          static_cast<off64_t>(written_ - writebackStart_), SYNC_FILE_RANGE_WRITE);
+        writebackStart_ = written_;
+    }
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -103,10 +104,23 @@ public:
     // Each returns false once a write has failed; Error() tells why.
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view text) { return Write(text.data(), text.size()); }
+    // Two bytes, the common case of a line end.
+    void Put2(char first, char second) {
+        if (buffer_.size() - used_ >= 2) {
+            buffer_[used_++] = static_cast<unsigned char>(first);
+            buffer_[used_++] = static_cast<unsigned char>(second);
+        } else {
+            const char both[2] = {first, second};
+            Write(both, 2);
+        }
+    }
     // Room for at least `size` bytes, to fill directly and then Commit().
     unsigned char* Reserve(std::size_t size);
     void Commit(std::size_t size) { used_ += size; }
     bool Flush();
+    // Starts the disk writes of what has been flushed every few megabytes,
+    // so that a closing sync finds little left to do.
+    void StartWritebackEarly() { writeback_ = true; }
     // Flushes, optionally syncs to disk, and closes; false on any failure.
     bool Close(bool sync);
 
@@ -118,6 +132,9 @@ private:
     std::vector<unsigned char> buffer_;
     std::size_t used_ = 0;
     int error_ = 0;
+    bool writeback_ = false;
+    std::uint64_t written_ = 0;        // bytes handed to the kernel
+    std::uint64_t writebackStart_ = 0; // first byte whose writeback is not started
 };
 
 }  // namespace calverdon
