@@ -27,6 +27,9 @@ std::u16string Cp1252ToUtf16(std::string_view cp1252);
 std::string Utf8ToCp1252(std::string_view utf8, std::optional<char> replacement = '_');
 std::string Utf16ToCp1252(std::u16string_view utf16, std::optional<char> replacement = '_');
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // UTF-8 and UTF-16 between each other; invalid sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);

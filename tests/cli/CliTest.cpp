@@ -2,31 +2,11 @@
 // streams in place of the terminal.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "../convert/EngineTestSupport.h"
-#include "Commands.h"
+#include "CliTestSupport.h"
 
 namespace calverdon::testing {
 namespace {
-
-struct ToolRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-ToolRun RunTool(std::vector<std::string> args, std::string input = "", bool terminal = false) {
-    args.insert(args.begin(), "calverdon-cli");
-    std::vector<const char*> argv;
-    for (const auto& arg : args) argv.push_back(arg.c_str());
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
-    cli::Console console{in, out, err, terminal, false};
-    const int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), console);
-    return {code, out.str(), err.str()};
-}
 
 class CliTest : public ::testing::Test {
 protected:

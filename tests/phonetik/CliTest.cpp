@@ -4,31 +4,15 @@
 // come out right when the UTF-8 input is turned into Windows-1252.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "Commands.h"
+#include "../cli/CliTestSupport.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-ToolRun RunTool(std::vector<std::string> args, const std::string& input = "") {
-    args.insert(args.begin(), "calverdon-cli");
-    std::vector<const char*> argv;
-    for (const auto& arg : args) argv.push_back(arg.c_str());
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
-    calverdon::cli::Console console{in, out, err, false, false};
-    const int code = calverdon::cli::RunCli(static_cast<int>(argv.size()), argv.data(), console);
-    return {code, out.str(), err.str()};
-}
+using calverdon::testing::RunTool;
+using calverdon::testing::ToolRun;
 
 struct Row {
     const char* name;
