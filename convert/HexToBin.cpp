@@ -101,6 +101,7 @@ public:
             temp_ = temp;
             target_ = target;
             writer_.emplace(std::move(fd));
+            if (kSyncToDisk) writer_->StartWritebackEarly();
             return true;
         }
         error = EEXIST;
