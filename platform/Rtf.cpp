@@ -142,15 +142,6 @@ void TrimSpaces(std::string& s) {
 
 enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable, ListText };
 
-struct ParagraphProps {
-    Alignment alignment = Alignment::Left;
-    int leftIndent = 0;
-    int rightIndent = 0;
-    int firstLineIndent = 0;
-    int spaceBefore = 0;
-    int spaceAfter = 0;
-};
-
 // Character properties as the file states them; fonts and colours are
 // table indices, resolved when text is written.
 struct CharProps {
@@ -169,7 +160,7 @@ struct CharProps {
 struct GroupState {
     Destination destination = Destination::Text;
     CharProps chars;
-    ParagraphProps paragraph;
+    ParagraphFormat paragraph;
     int unicodeSkip = 1;  // \ucN
 };
 
@@ -483,9 +474,9 @@ void Parser::ApplyWord(std::string_view word, bool hasParam, int param) {
     }
 
     // Paragraph formatting.
-    ParagraphProps& para = state.paragraph;
+    ParagraphFormat& para = state.paragraph;
     if (word == "pard") {
-        para = ParagraphProps{};
+        para = ParagraphFormat{};
     } else if (word == "ql") {
         para.alignment = Alignment::Left;
     } else if (word == "qc") {
@@ -621,12 +612,7 @@ void Parser::EndParagraph() {
     FlushHighSurrogate();
     const GroupState& state = State();
     Paragraph paragraph;
-    paragraph.alignment = state.paragraph.alignment;
-    paragraph.leftIndent = state.paragraph.leftIndent;
-    paragraph.rightIndent = state.paragraph.rightIndent;
-    paragraph.firstLineIndent = state.paragraph.firstLineIndent;
-    paragraph.spaceBefore = state.paragraph.spaceBefore;
-    paragraph.spaceAfter = state.paragraph.spaceAfter;
+    static_cast<ParagraphFormat&>(paragraph) = state.paragraph;
     paragraph.listText = std::move(listText_);
     TrimSpaces(paragraph.listText);
     paragraph.runs = std::move(runs_);

@@ -50,13 +50,16 @@ struct Run {
 
 // Indents are in twips (1/1440 inch), as the file gives them; the first-line
 // indent is relative to the left indent and negative for a hanging indent.
-struct Paragraph {
+struct ParagraphFormat {
     Alignment alignment = Alignment::Left;
     int leftIndent = 0;
     int rightIndent = 0;
     int firstLineIndent = 0;
     int spaceBefore = 0;
     int spaceAfter = 0;
+};
+
+struct Paragraph : ParagraphFormat {
     // The bullet or number shown before the paragraph ("•", "1."), without
     // the tab that separates it from the text; empty for ordinary paragraphs.
     std::string listText;
