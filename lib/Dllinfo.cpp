@@ -61,14 +61,21 @@ UnicodeString GetDLLInfo(const UnicodeString FileName, UnicodeString& Copyright)
     std::snprintf(path, sizeof path, "\\StringFileInfo\\%04X%04X\\LegalCopyright", unsigned{pair[0]},
                   unsigned{pair[1]});
     const UnicodeString widePath(path, path + std::strlen(path));
-    if (!VerQueryValueW(block.data(), widePath.c_str(), &value, &length)) return version;
+    // Looked up in the block itself rather than through VerQueryValueW,
+    // whose length does not say whether it counts units or bytes: a value
+    // marked binary states bytes, and read as units it would take twice its
+    // size. Either way the value found is clamped to its node.
+    const auto copyright = QueryVersionValue(block, widePath);
+    if (!copyright) return version;
+    const std::size_t bytes = copyright->isText ? 2 * copyright->length : copyright->length;
 
     // The stated length counts the terminator, but a value may lack one or
-    // be longer than the buffer: at most 79 units are taken, and the zeroed
-    // last unit ends the text in every case.
+    // be longer than the buffer: at most 79 units are taken (of a binary
+    // value, only whole units), and the zeroed last unit ends the text in
+    // every case.
     char16_t buffer[kCopyrightUnits] = {};
-    const std::size_t units = std::min<std::size_t>(length, kCopyrightUnits - 1);
-    std::memcpy(buffer, value, units * sizeof(char16_t));
+    const std::size_t units = std::min<std::size_t>(bytes / sizeof(char16_t), kCopyrightUnits - 1);
+    std::memcpy(buffer, block.data() + copyright->offset, units * sizeof(char16_t));
     Copyright = buffer;  // up to the first null
     // A cut between the halves of a surrogate pair would leave half a
     // character.

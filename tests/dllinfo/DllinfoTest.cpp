@@ -7,8 +7,10 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "Cp1252.h"
 #include "Dllinfo.h"
@@ -170,6 +172,60 @@ TEST(GetDLLInfoTest, TakesStringValuesByTheirStatedLength) {
         EXPECT_EQ(Utf16ToUtf8(version), "3.4.0");
         EXPECT_EQ(Utf16ToUtf8(copyright), p.expected);
     }
+}
+
+// One node of a version block, laid out as resource compilers write it:
+// header, key with terminator, padding, value, then each child on a 4-byte
+// boundary. The stated length leaves out the padding after the node.
+Bytes Node(std::u16string_view key, std::uint16_t type, std::uint16_t valueLength, const Bytes& value,
+           const std::vector<Bytes>& children = {}) {
+    Bytes out(6);
+    Put(out, 2, 2, valueLength);
+    Put(out, 4, 2, type);
+    for (const char16_t c : key) {
+        out.insert(out.end(), {static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>(c >> 8)});
+    }
+    out.insert(out.end(), {0, 0});
+    out.resize((out.size() + 3) & ~std::size_t{3});
+    out.insert(out.end(), value.begin(), value.end());
+    for (const Bytes& child : children) {
+        out.resize((out.size() + 3) & ~std::size_t{3});
+        out.insert(out.end(), child.begin(), child.end());
+    }
+    Put(out, 0, 2, static_cast<std::uint32_t>(out.size()));
+    return out;
+}
+
+TEST(GetDLLInfoTest, TakesABinaryCopyrightByItsBytes) {
+    // A copyright of type 0 (binary) whose length, 79, counts bytes: 39
+    // letters and half of a 40th. It is the block's last value, so a reader
+    // that took the length for units would run 79 bytes past the block.
+    Bytes text;
+    for (int i = 0; i < 39; ++i) text.insert(text.end(), {'b', 0});
+    text.push_back('x');
+    Bytes fixed(52);
+    Put(fixed, 0, 4, 0xFEEF04BD);
+    Put(fixed, 16, 4, 0x00050006);  // product version 5.6.7.0
+    Put(fixed, 20, 4, 0x00070000);
+    const Bytes block = Node(u"VS_VERSION_INFO", 0, 52, fixed,
+                             {Node(u"VarFileInfo", 1, 0, {}, {Node(u"Translation", 0, 4, {0x07, 0x04, 0xE4, 0x04})}),
+                              Node(u"StringFileInfo", 1, 0, {},
+                                   {Node(u"040704E4", 1, 0, {}, {Node(u"LegalCopyright", 0, 79, text)})})});
+
+    // Put in place of the block of an ELF fixture, whose section has room.
+    Bytes module = ReadAll(Fixture("elf64.o"));
+    const std::size_t at = FindUtf16(module, u"VS_VERSION_INFO");
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t room = Get(module, at - 6, 2);
+    ASSERT_LE(block.size(), room);
+    std::fill_n(module.begin() + static_cast<std::ptrdiff_t>(at - 6), room, 0);
+    std::copy(block.begin(), block.end(), module.begin() + static_cast<std::ptrdiff_t>(at - 6));
+    ScratchFolder scratch;
+    WriteAll(scratch.Path() / "binary.o", module);
+
+    const auto [version, copyright] = Info(Path16(scratch.Path() / "binary.o"));
+    EXPECT_EQ(Utf16ToUtf8(version), "5.6.7");
+    EXPECT_EQ(Utf16ToUtf8(copyright), std::string(39, 'b'));
 }
 
 }  // namespace
