@@ -168,11 +168,17 @@ constexpr std::optional<int> SetBValue(unsigned char byte) {
 
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The end of the digits from p: the first non-digit at or after p, or the
+// end of the data.
+constexpr std::size_t DigitRunEnd(std::string_view data, std::size_t p) {
+    while (p < data.size() && IsDigit(data[p])) ++p;
+    return p;
+}
+
 // The even-digit-run test: from p, the digits up to the first non-digit or
 // the end are at least 4 and an even number.
 constexpr bool EvenDigitRunAt(std::string_view data, std::size_t p) {
-    std::size_t n = 0;
-    while (p + n < data.size() && IsDigit(data[p + n])) ++n;
+    const std::size_t n = DigitRunEnd(data, p) - p;
     return n >= 4 && n % 2 == 0;
 }
 

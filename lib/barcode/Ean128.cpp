@@ -25,8 +25,14 @@ std::vector<int> Ean128Values(std::string_view raw) {
     symbol.Append(kFnc1);
     bool setC = true;
     std::size_t p = 0;
+    // The end of the digit run that p lies in, found once per run rather
+    // than at every pair, so that a long run costs its length and not its
+    // square; the digits that remain from p are runEnd - p.
+    std::size_t runEnd = 0;
     while (p < data.size()) {
-        if (EvenDigitRunAt(data, p)) {
+        if (p >= runEnd) runEnd = DigitRunEnd(data, p);
+        const std::size_t digits = runEnd - p;
+        if (digits >= 4 && digits % 2 == 0) {
             if (!setC) {
                 symbol.Append(kCodeC);
                 setC = true;

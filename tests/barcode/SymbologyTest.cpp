@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Cp1252.h"
@@ -132,6 +133,58 @@ TEST(Ean128Test, SymbolValuesOfTheWorkedExamples) {
     for (const ValuesRow& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Ean128Values(Bytes(row.data)), row.values);
+    }
+}
+
+// EAN-128 by its rule spelled out plainly: at every position count the
+// digits that remain in the run, and take a pair in code set C only while
+// they are at least four and an even number. For data of digits and ASCII
+// letters, which stand in code set B at their byte minus 32.
+std::vector<int> PlainEan128(std::string_view data) {
+    std::vector<int> values = {105, 102};  // Start C, FNC1
+    bool setC = true;
+    for (std::size_t p = 0; p < data.size();) {
+        std::size_t digits = 0;
+        while (p + digits < data.size() && data[p + digits] >= '0' && data[p + digits] <= '9') ++digits;
+        if (digits >= 4 && digits % 2 == 0) {
+            if (!setC) values.push_back(99);
+            setC = true;
+            values.push_back(10 * (data[p] - '0') + (data[p + 1] - '0'));
+            p += 2;
+        } else {
+            if (setC) values.push_back(100);
+            setC = false;
+            values.push_back(data[p] - 32);
+            ++p;
+        }
+    }
+    long long sum = values[0];
+    for (std::size_t i = 1; i < values.size(); ++i) sum += static_cast<long long>(i) * values[i];
+    values.push_back(static_cast<int>(sum % 103));
+    return values;
+}
+
+TEST(Ean128Test, DigitRunsOfEveryLengthFollowThePlainRule) {
+    // Every text of up to ten characters from a digit and a letter, so that
+    // runs of each length start and end everywhere; then long runs of odd
+    // and even length with letters between them.
+    std::vector<std::string> texts;
+    for (std::size_t length = 0; length <= 10; ++length) {
+        for (unsigned bits = 0; bits < (1u << length); ++bits) {
+            std::string text;
+            for (std::size_t i = 0; i < length; ++i) text += ((bits >> i) & 1) ? 'K' : static_cast<char>('0' + i);
+            texts.push_back(text);
+        }
+    }
+    std::string runs;
+    for (const std::size_t length : {5001, 5000, 4999, 4}) {
+        runs += 'x';
+        for (std::size_t i = 0; i < length; ++i) runs += static_cast<char>('0' + i * 7 % 10);
+    }
+    texts.push_back(runs);
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text.substr(0, 20));
+        ASSERT_EQ(Ean128Values(text), PlainEan128(text));
     }
 }
 
