@@ -35,7 +35,9 @@ int UniqueFd::Close() {
 }
 
 UniqueFd OpenForReading(const std::filesystem::path& path, int& error) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that opening a FIFO returns at once; the flag is
+    // cleared again once the file is known to be a regular one.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.IsOpen()) {
         error = errno;
         return fd;
@@ -45,17 +47,16 @@ UniqueFd OpenForReading(const std::filesystem::path& path, int& error) {
         error = errno;
         return UniqueFd();
     }
-    if (S_ISDIR(st.st_mode)) {
-        error = EISDIR;
+    if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+        return UniqueFd();
+    }
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = errno;
         return UniqueFd();
     }
     error = 0;
-    return fd;
-}
-
-UniqueFd CreateForWriting(const std::filesystem::path& path, int& error) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    error = fd.IsOpen() ? 0 : errno;
     return fd;
 }
 

@@ -35,12 +35,18 @@ private:
     int fd_ = -1;
 };
 
-// Opens for reading; a folder counts as a file that cannot be opened
-// (EISDIR). Returns the errno of the failure through `error`.
+// Stands where an errno is expected for a path that names something other
+// than a regular file or a folder (a FIFO, a device, a socket): such a
+// thing may block or never end, so it is never read or written. No errno
+// has this value.
+inline constexpr int kNotRegularFile = -2;
+
+// Opens a regular file for reading without ever blocking on a FIFO or a
+// device. A folder counts as a file that cannot be opened (EISDIR), anything
+// else that is not a regular file gives kNotRegularFile. Returns the errno
+// of the failure through `error`.
 UniqueFd OpenForReading(const std::filesystem::path& path, int& error);
 
-// Creates or truncates a file for writing, mode 0666 less the umask.
-UniqueFd CreateForWriting(const std::filesystem::path& path, int& error);
 
 // Identity of a file on disk, for telling whether two paths are one file.
 struct FileId {
@@ -126,6 +132,7 @@ public:
 
     int Error() const { return error_; }
     UniqueFd& Fd() { return fd_; }
+    const UniqueFd& Fd() const { return fd_; }
 
 private:
     UniqueFd fd_;
