@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,8 @@
 #include "HexSimd.h"
 #include "HexText.h"
 #include "Names.h"
+#include "PendingFile.h"
+#include "Report.h"
 
 namespace calverdon {
 namespace {
@@ -50,55 +53,195 @@ std::uint32_t ChecksumOf(std::span<const unsigned char> bytes) {
     return sum + 4u * static_cast<std::uint32_t>(bytes.size());
 }
 
+// The size limit in characters for a number of kilobytes as typed. Numbers
+// of kilobytes too large for the 32-bit limit give the largest limit, not a
+// wrapped, tiny one; negative numbers give a limit that is never reached.
+std::uint32_t SizeLimitFor(std::string_view kilobytesText) {
+    const std::int32_t kilobytes = ParseKilobytes(kilobytesText);
+    if (kilobytes > static_cast<std::int32_t>(UINT32_MAX / 1024u)) return UINT32_MAX;
+    return static_cast<std::uint32_t>(kilobytes) * 1024u;
+}
+
+// Where the encoder ends data lines and parts. Counted per part are 2 for
+// every hex pair and 2 for every line end; a part is closed as soon as that
+// count exceeds the limit. The same walk serves for planning the parts
+// before anything is written and for writing them.
+class Layout {
+public:
+    Layout(LineGenerator& lines, int firstLineTarget, std::uint32_t sizeLimit)
+        : lines_(lines), lineTarget_(firstLineTarget), sizeLimit_(sizeLimit) {}
+
+    // How many bytes may be written before a line end or a split can fall
+    // due; only the last of them needs the checks of Advance().
+    std::uint64_t Room() const {
+        std::uint64_t room = static_cast<std::uint64_t>(lineTarget_ - lineCount_ + 1) / 2;
+        if (sizeLimit_ != 0) room = std::min<std::uint64_t>(room, (sizeLimit_ - partSize_) / 2 + 1);
+        return room;
+    }
+
+    struct Events {
+        bool lineEnd = false;
+        bool split = false;
+    };
+    // Takes `bytes` written bytes into account (at most Room()).
+    Events Advance(std::uint64_t bytes) {
+        Events events;
+        partSize_ += 2 * bytes;
+        lineCount_ += static_cast<int>(2 * bytes);
+        if (lineCount_ >= lineTarget_) {
+            events.lineEnd = true;
+            lineTarget_ = lines_.NextLineTarget();
+            lineCount_ = 0;
+            partSize_ += 2;
+        }
+        if (sizeLimit_ != 0 && partSize_ > sizeLimit_) {
+            events.split = true;
+            partSize_ = 0;
+        }
+        return events;
+    }
+
+private:
+    LineGenerator& lines_;
+    int lineTarget_;
+    int lineCount_ = 0;          // hex digits on the current data line
+    std::uint64_t partSize_ = 0;  // counted characters of the current part
+    std::uint32_t sizeLimit_;
+};
+
+// How many parts encoding `size` bytes will write, walked on a copy of the
+// line generator so that the real one does not move.
+std::uint32_t CountParts(std::uint64_t size, const LineGenerator& lines, int firstLineTarget,
+                         std::uint32_t sizeLimit) {
+    if (sizeLimit == 0) return 1;
+    LineGenerator copy = lines;
+    Layout layout(copy, firstLineTarget, sizeLimit);
+    std::uint32_t parts = 1;
+    while (size > 0) {
+        const std::uint64_t bytes = std::min(size, layout.Room());
+        size -= bytes;
+        if (layout.Advance(bytes).split) ++parts;
+    }
+    return parts;
+}
+
 class Encoder {
 public:
-    Encoder(Services services, LineGenerator& lines)
-        : messages_(services.messages), progress_(services.progress), lines_(lines) {}
+    Encoder(Services services, LineGenerator& lines) : report_(services), lines_(lines) {}
 
     ConversionResult Run(const std::filesystem::path& source, const std::filesystem::path& target,
                          std::string_view kilobytesText);
 
 private:
-    ConversionResult Fail(const std::string& text, const std::string& caption) {
-        messages_.Show(text, caption, MessageKind::Error);
-        return ConversionResult::Failed;
-    }
-    ConversionResult WriteFailed(int error) {
-        return Fail("Windows-Fehlernr. " + std::to_string(error), "Fehler beim Schreiben der Zieldatei");
-    }
-    ConversionResult SameFile() { return Fail("Zieldatei und Quelldatei sind dieselbe Datei.", "Fehler"); }
-    // Creates a part, refusing to write over the source.
-    ConversionResult CreatePart(const std::filesystem::path& path, std::optional<BufferedWriter>& part);
-    void ReportProgress();
+    // The path of part `number` (1 is the target itself).
+    std::filesystem::path PartPath(std::uint32_t number) const;
+    // Checks every path the run will write before anything is written:
+    // none may be the source, a folder or a FIFO, and replacing existing
+    // files needs the user's yes. Failed when the run must not go on.
+    ConversionResult CheckTargets(std::uint32_t parts);
+    ConversionResult StartPart(std::uint32_t number);
+    ConversionResult EndPart(std::string_view lastLine);
+    ConversionResult Encode(BufferedReader& reader, Layout& layout);
 
-    UserMessages& messages_;
-    ProgressReceiver* progress_;
+    Reporter report_;
     LineGenerator& lines_;
 
+    std::filesystem::path target_;
+    std::string firstPartAnsi_;
     FileId sourceId_;
     std::uint64_t sourceSize_ = 0;
-    std::uint64_t bytesRead_ = 0;
-    int lastReport_ = -1;
-    std::uint64_t nextReport_ = 0;  // bytes read at which the value can change
+    std::string firstLineName_;
+    std::uint32_t partNumber_ = 0;
+    PendingFile part_;
 };
 
-void Encoder::ReportProgress() {
-    const int value = static_cast<int>(bytesRead_ * 100 / sourceSize_);
-    if (value != lastReport_) {
-        lastReport_ = value;
-        if (progress_ != nullptr) progress_->SetProgress(value);
-    }
-    nextReport_ = ((static_cast<std::uint64_t>(value) + 1) * sourceSize_ + 99) / 100;
+std::filesystem::path Encoder::PartPath(std::uint32_t number) const {
+    if (number == 1) return target_;
+    // Part names are built on the first part's name as Windows-1252 text,
+    // which the continuation lines carry; the files on disk bear the names
+    // that the decoder will look for.
+    return target_.parent_path() / SafeFileName(Cp1252ToUtf8(PartFileName(firstPartAnsi_, number)));
 }
 
-ConversionResult Encoder::CreatePart(const std::filesystem::path& path, std::optional<BufferedWriter>& part) {
-    FileId id;
-    if (GetFileId(path, id) && id == sourceId_) return SameFile();
-    int error = 0;
-    UniqueFd fd = CreateForWriting(path, error);
-    if (!fd.IsOpen()) return Fail("beim Anlegen der Zieldatei.", ErrorCaption(error));
-    part.emplace(std::move(fd));
+ConversionResult Encoder::CheckTargets(std::uint32_t parts) {
+    std::uint64_t existing = 0;
+    std::filesystem::path first;
+    for (std::uint32_t number = 1; number <= parts; ++number) {
+        const std::filesystem::path path = PartPath(number);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) continue;
+        FileId id;
+        if (GetFileId(path, id) && id == sourceId_) return report_.SameFile();
+        if (S_ISDIR(st.st_mode)) return report_.FailFile("beim Anlegen der Zieldatei", EISDIR);
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+            return report_.FailFile("beim Anlegen der Zieldatei", kNotRegularFile);
+        }
+        // A file that could not be opened for writing is not replaced either.
+        if (S_ISREG(st.st_mode) && ::access(path.c_str(), W_OK) != 0) {
+            return report_.FailFile("beim Anlegen der Zieldatei", errno);
+        }
+        if (existing++ == 0) first = path;
+    }
+    if (existing > 0 && !report_.MayReplace(first, existing)) return ConversionResult::Failed;
     return ConversionResult::Succeeded;
+}
+
+ConversionResult Encoder::StartPart(std::uint32_t number) {
+    partNumber_ = number;
+    int error = 0;
+    if (!part_.Create(target_.parent_path(), error)) return report_.FailFile("beim Anlegen der Zieldatei", error);
+    if (number == 1) {
+        std::string header(kMagicLine);
+        header += "\r\n";
+        header += firstLineName_;
+        header += "\r\n";
+        part_.Writer().Write(header);
+    } else {
+        part_.Writer().Write(std::to_string(number) + " LfdNr\r\n");
+    }
+    return ConversionResult::Succeeded;
+}
+
+ConversionResult Encoder::EndPart(std::string_view lastLine) {
+    part_.Writer().Write(lastLine);
+    int error = 0;
+    if (!part_.Replace(PartPath(partNumber_), /*sync=*/false, error)) return report_.WriteFailed(error);
+    return ConversionResult::Succeeded;
+}
+
+ConversionResult Encoder::Encode(BufferedReader& reader, Layout& layout) {
+    std::uint32_t checksum = kChecksumStart;
+    std::uint64_t bytesRead = 0;
+    report_.StartProgress(sourceSize_);
+    for (auto span = reader.Peek(); !span.empty(); reader.Consume(span.size()), span = reader.Peek()) {
+        checksum += ChecksumOf(span);
+        for (std::size_t offset = 0; offset < span.size();) {
+            // Plain digits up to the next byte after which a line end, a
+            // progress value or a split may be due.
+            const std::uint64_t progressRoom =
+                report_.NextProgressAt() > bytesRead ? report_.NextProgressAt() - bytesRead : 1;
+            const std::uint64_t batch = std::min({span.size() - offset, layout.Room(), progressRoom});
+            BufferedWriter& out = part_.Writer();
+            WriteHexDigits(span.data() + offset, batch, reinterpret_cast<char*>(out.Reserve(2 * batch)));
+            out.Commit(2 * batch);
+            offset += batch;
+            bytesRead += batch;
+            const Layout::Events events = layout.Advance(batch);
+            if (events.lineEnd) out.Put2('\r', '\n');
+            report_.Advance(bytesRead);
+            if (out.Error() != 0) return report_.WriteFailed(out.Error());
+            if (!events.split) continue;
+            const std::string next = PartFileName(firstPartAnsi_, partNumber_ + 1);
+            if (const auto ended = EndPart("++" + next + "\r\n"); ended != ConversionResult::Succeeded) return ended;
+            if (const auto started = StartPart(partNumber_ + 1); started != ConversionResult::Succeeded) {
+                return started;
+            }
+        }
+    }
+    if (reader.Error() != 0) return report_.FailFile("beim Lesen der Quelldatei", reader.Error());
+    char endLine[16];
+    std::snprintf(endLine, sizeof endLine, "~~%08X", static_cast<unsigned>(checksum));
+    return EndPart(endLine);
 }
 
 ConversionResult Encoder::Run(const std::filesystem::path& source, const std::filesystem::path& target,
@@ -106,92 +249,27 @@ ConversionResult Encoder::Run(const std::filesystem::path& source, const std::fi
     // The first line length is drawn before anything else, also by a run
     // that then fails, so that the sequence of lengths does not depend on
     // which runs succeed.
-    int lineTarget = lines_.NextLineTarget();
-    const std::uint32_t sizeLimit = static_cast<std::uint32_t>(ParseKilobytes(kilobytesText)) * 1024u;
-
-    // Part names are built on the first part's name as Windows-1252 text,
-    // which the continuation lines carry; the files on disk bear the same
-    // names in UTF-8, so that the chain always finds its parts.
-    const std::string firstPartAnsi = Utf8ToCp1252(target.filename().string());
-    const std::filesystem::path folder = target.parent_path();
+    const int firstLineTarget = lines_.NextLineTarget();
+    const std::uint32_t sizeLimit = SizeLimitFor(kilobytesText);
+    target_ = target;
+    firstPartAnsi_ = Utf8ToCp1252(target.filename().string());
+    firstLineName_ = Utf8ToCp1252(source.filename().string());
 
     int error = 0;
     UniqueFd sourceFd = OpenForReading(source, error);
-    if (!sourceFd.IsOpen()) return Fail("beim Öffnen der Quelldatei.", ErrorCaption(error));
+    if (!sourceFd.IsOpen()) return report_.FailFile("beim Öffnen der Quelldatei", error);
     struct stat st {};
-    if (::fstat(sourceFd.Get(), &st) != 0) return Fail("beim Öffnen der Quelldatei.", ErrorCaption(errno));
+    if (::fstat(sourceFd.Get(), &st) != 0) return report_.FailFile("beim Öffnen der Quelldatei", errno);
     sourceId_ = {st.st_dev, st.st_ino};
     sourceSize_ = static_cast<std::uint64_t>(st.st_size);
-    if (sourceSize_ == 0) {
-        messages_.Show("ist leer", "Die Quelldatei", MessageKind::Warning);
-        return ConversionResult::Failed;
-    }
+    if (sourceSize_ == 0) return report_.SourceIsEmpty();
 
-    std::optional<BufferedWriter> part;
-    if (const auto created = CreatePart(target, part); created != ConversionResult::Succeeded) return created;
-
-    std::string header(kMagicLine);
-    header += "\r\n";
-    header += Utf8ToCp1252(source.filename().string());
-    header += "\r\n";
-    part->Write(header);
-
+    const std::uint32_t parts = CountParts(sourceSize_, lines_, firstLineTarget, sizeLimit);
+    if (const auto checked = CheckTargets(parts); checked != ConversionResult::Succeeded) return checked;
+    if (const auto started = StartPart(1); started != ConversionResult::Succeeded) return started;
     BufferedReader reader(std::move(sourceFd));
-    std::uint32_t checksum = kChecksumStart;
-    std::uint32_t partNumber = 1;
-    std::uint64_t partSize = 0;  // pairs and line ends of the current part, 2 each
-    int lineCount = 0;           // hex digits on the current data line
-
-    for (;;) {
-        const auto span = reader.Peek();
-        if (span.empty()) break;
-        checksum += ChecksumOf(span);
-        std::size_t offset = 0;
-        while (offset < span.size()) {
-            // Write the digits up to the next byte after which a line end, a
-            // progress value or a split may be due; only that byte needs the
-            // checks.
-            std::uint64_t batch = span.size() - offset;
-            batch = std::min<std::uint64_t>(batch, static_cast<std::uint64_t>(lineTarget - lineCount + 1) / 2);
-            batch = std::min<std::uint64_t>(batch, nextReport_ > bytesRead_ ? nextReport_ - bytesRead_ : 1);
-            if (sizeLimit != 0) batch = std::min<std::uint64_t>(batch, (sizeLimit - partSize) / 2 + 1);
-
-            WriteHexDigits(span.data() + offset, batch, reinterpret_cast<char*>(part->Reserve(2 * batch)));
-            part->Commit(2 * batch);
-            offset += batch;
-            bytesRead_ += batch;
-            partSize += 2 * batch;
-            lineCount += static_cast<int>(2 * batch);
-
-            if (lineCount >= lineTarget) {
-                part->Put2('\r', '\n');
-                lineTarget = lines_.NextLineTarget();
-                lineCount = 0;
-                partSize += 2;
-            }
-            if (bytesRead_ >= nextReport_) ReportProgress();
-            if (sizeLimit != 0 && partSize > sizeLimit) {
-                ++partNumber;
-                const std::string nextAnsi = PartFileName(firstPartAnsi, partNumber);
-                part->Write("++" + nextAnsi + "\r\n");
-                if (!part->Close(/*sync=*/false)) return WriteFailed(part->Error());
-                part.reset();
-                partSize = 0;
-                const auto created = CreatePart(folder / Cp1252ToUtf8(nextAnsi), part);
-                if (created != ConversionResult::Succeeded) return created;
-                part->Write(std::to_string(partNumber) + " LfdNr\r\n");
-            }
-            if (part->Error() != 0) return WriteFailed(part->Error());
-        }
-        reader.Consume(span.size());
-    }
-    if (reader.Error() != 0) return Fail("beim Lesen der Quelldatei.", ErrorCaption(reader.Error()));
-
-    char endLine[16];
-    std::snprintf(endLine, sizeof endLine, "~~%08X", static_cast<unsigned>(checksum));
-    part->Write(endLine);
-    if (!part->Close(/*sync=*/false)) return WriteFailed(part->Error());
-    return ConversionResult::Succeeded;
+    Layout layout(lines_, firstLineTarget, sizeLimit);
+    return Encode(reader, layout);
 }
 
 }  // namespace

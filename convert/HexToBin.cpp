@@ -7,7 +7,8 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <random>
+#include <set>
+#include <utility>
 
 #include "Cp1252.h"
 #include "File.h"
@@ -15,6 +16,8 @@
 #include "HexText.h"
 #include "Names.h"
 #include "PairReading.h"
+#include "PendingFile.h"
+#include "Report.h"
 
 namespace calverdon {
 
@@ -63,96 +66,80 @@ constexpr bool kSyncToDisk = false;
 constexpr bool kSyncToDisk = true;
 #endif
 
-// The decoded file under construction. It is written under a temporary name
-// in the target's folder, synced and renamed over the target only when it
-// is complete, so that a file at the target path is either what stood there
-// before or the whole result, never a part of it. Without a target path the
-// bytes are counted and dropped (checking a chain).
+// The name beside `target` under which a result that failed its checksum is
+// kept when a file already stands at the target: "bericht (beschädigt).pdf",
+// then "bericht (beschädigt 2).pdf" and so on.
+std::filesystem::path DamagedName(const std::filesystem::path& target, int attempt) {
+    std::string name = target.stem().string() + " (beschädigt";
+    if (attempt > 1) name += " " + std::to_string(attempt);
+    name += ")" + target.extension().string();
+    return target.parent_path() / name;
+}
+
+// The decoded file under construction. It has no name until it is complete
+// (see PendingFile), so that a file at the target path is either what stood
+// there before or the whole result, never a part of it. Without a target
+// path the bytes are counted and dropped (checking a chain).
 class DecodedFile {
 public:
-    ~DecodedFile() { Discard(); }
-
-    // Creates the temporary file; the errno of a failure goes to `error`.
+    // Creates the pending file; the errno of a failure goes to `error`.
     bool Create(const std::filesystem::path& target, int& error) {
         struct stat existing {};
-        const bool exists = ::stat(target.c_str(), &existing) == 0;
+        const bool exists = ::lstat(target.c_str(), &existing) == 0;
         if (exists && S_ISDIR(existing.st_mode)) {
             error = EISDIR;
             return false;
         }
+        if (exists && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
+            error = kNotRegularFile;
+            return false;
+        }
         // A file that could not be opened for writing is not replaced either.
-        if (exists && ::access(target.c_str(), W_OK) != 0) {
+        if (exists && S_ISREG(existing.st_mode) && ::access(target.c_str(), W_OK) != 0) {
             error = errno;
             return false;
         }
-        const std::filesystem::path folder = target.parent_path();
-        std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char name[32];
-            std::snprintf(name, sizeof name, ".calverdon-%08x.tmp", random());
-            const std::filesystem::path temp = folder.empty() ? std::filesystem::path(name) : folder / name;
-            UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (!fd.IsOpen()) {
-                if (errno == EEXIST) continue;
-                error = errno;
-                return false;
-            }
-            if (exists) ::fchmod(fd.Get(), existing.st_mode & 07777);
-            temp_ = temp;
-            target_ = target;
-            writer_.emplace(std::move(fd));
-            if (kSyncToDisk) writer_->StartWritebackEarly();
-            return true;
-        }
-        error = EEXIST;
-        return false;
+        if (!file_.Create(target.parent_path(), error)) return false;
+        // A replaced file keeps its permissions; a link is replaced by a
+        // file of the usual mode, whatever its destination's mode is.
+        if (exists && S_ISREG(existing.st_mode)) file_.SetPermissions(existing.st_mode);
+        if (kSyncToDisk) file_.Writer().StartWritebackEarly();
+        target_ = target;
+        return true;
     }
 
     // Room for `count` decoded bytes.
     unsigned char* Reserve(std::size_t count) {
-        if (writer_) return writer_->Reserve(count);
+        if (file_.IsOpen()) return file_.Writer().Reserve(count);
         if (scratch_.size() < count) scratch_.resize(count);
         return scratch_.data();
     }
     void Commit(std::size_t count) {
-        if (writer_) writer_->Commit(count);
+        if (file_.IsOpen()) file_.Writer().Commit(count);
     }
-    int Error() const { return writer_ ? writer_->Error() : 0; }
+    int Error() const { return file_.IsOpen() ? file_.Writer().Error() : 0; }
+    const std::filesystem::path& Target() const { return target_; }
 
-    // Syncs, closes and renames the file over the target.
-    bool Keep(int& error) {
-        if (!writer_) return true;
-        if (!writer_->Close(kSyncToDisk)) {
-            error = writer_->Error();
-            return false;
+    // Gives the finished file its name. A verified result replaces the
+    // target; an unverified one never replaces an existing file and goes
+    // beside it instead. `written` tells where it went.
+    bool Keep(bool verified, std::filesystem::path& written, int& error) {
+        if (!file_.IsOpen()) return true;
+        if (verified) {
+            written = target_;
+            return file_.Replace(target_, kSyncToDisk, error);
         }
-        if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-            error = errno;
-            return false;
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            written = attempt == 0 ? target_ : DamagedName(target_, attempt);
+            if (file_.PublishNew(written, kSyncToDisk, error)) return true;
+            if (error != EEXIST) return false;
         }
-        temp_.clear();
-        SyncFolder();
-        return true;
+        file_.Discard();
+        return false;
     }
 
 private:
-    void Discard() {
-        if (temp_.empty()) return;
-        writer_.reset();
-        ::unlink(temp_.c_str());
-        temp_.clear();
-    }
-
-    // Makes the rename itself survive a power cut.
-    void SyncFolder() const {
-        if (!kSyncToDisk) return;
-        const std::filesystem::path folder = target_.parent_path();
-        UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.IsOpen()) ::fsync(dir.Get());
-    }
-
-    std::optional<BufferedWriter> writer_;
-    std::filesystem::path temp_;
+    PendingFile file_;
     std::filesystem::path target_;
     std::vector<unsigned char> scratch_;
 };
@@ -160,52 +147,35 @@ private:
 class Decoder {
 public:
     Decoder(Services services, DecodedFile& out, std::optional<FileId> targetId)
-        : messages_(services.messages), progress_(services.progress), out_(out), targetId_(targetId) {}
+        : report_(services), out_(out), targetId_(targetId) {}
 
     // Steps from opening the source to the end; the target has been
-    // settled by the caller.
-    ConversionResult Run(const std::filesystem::path& source, const std::filesystem::path* target);
+    // settled by the caller. `written` tells where the result went.
+    ConversionResult Run(const std::filesystem::path& source, const std::filesystem::path* target,
+                         std::filesystem::path* written);
 
 private:
     enum class Stop { EndOfData, Continuation, EndLine, WriteFailed };
 
     Stop DecodePart(BufferedReader& part);
-    bool IsTarget(const UniqueFd& fd) const {
-        FileId id;
-        return targetId_ && GetFileId(fd.Get(), id) && id == *targetId_;
-    }
-    ConversionResult Fail(const std::string& text, const std::string& caption) {
-        messages_.Show(text, caption, MessageKind::Error);
-        return ConversionResult::Failed;
-    }
-    ConversionResult WriteFailed(int error) {
-        return Fail("Windows-Fehlernr. " + std::to_string(error), "Fehler beim Schreiben der Zieldatei");
-    }
-    ConversionResult SameFile() { return Fail("Zieldatei und Quelldatei sind dieselbe Datei.", "Fehler"); }
+    bool SkipHeaderLines(BufferedReader& part);
+    // Opens the part that a continuation line names and checks its number;
+    // nullptr after a failure that has been told.
+    std::unique_ptr<BufferedReader> OpenNextPart(const std::filesystem::path& folder, BufferedReader& part,
+                                                 ConversionResult& failure);
+    ConversionResult Finish(bool mismatch, std::filesystem::path* written);
+    bool IsTarget(const FileId& id) const { return targetId_ && id == *targetId_; }
 
-    UserMessages& messages_;
-    ProgressReceiver* progress_;
+    Reporter report_;
     DecodedFile& out_;
     std::optional<FileId> targetId_;
+    // Every part read so far, so that a chain that loops back on itself
+    // ends at the first part it would read again.
+    std::set<std::pair<dev_t, ino_t>> partsRead_;
+    std::int64_t expectedPart_ = 1;
 
     std::uint32_t checksum_ = kChecksumStart;
     std::uint64_t consumed_ = 0;
-    std::uint64_t dataSize_ = 0;
-    // Progress is passed on only when its value changes: nextReport_ is the
-    // smallest consumed count at which the value can differ from lastReport_.
-    int lastReport_ = -1;
-    std::uint64_t nextReport_ = 0;
-
-    void ReportProgress() {
-        const int value = dataSize_ == 0 ? 100 : static_cast<int>(consumed_ * 100 / dataSize_);
-        if (value != lastReport_) {
-            lastReport_ = value;
-            if (progress_ != nullptr) progress_->SetProgress(value);
-        }
-        // The least c with c * 100 / dataSize > value.
-        nextReport_ = dataSize_ == 0 ? UINT64_MAX
-                                     : ((static_cast<std::uint64_t>(value) + 1) * dataSize_ + 99) / 100;
-    }
 };
 
 Decoder::Stop Decoder::DecodePart(BufferedReader& part) {
@@ -225,7 +195,7 @@ Decoder::Stop Decoder::DecodePart(BufferedReader& part) {
             // Eight pairs at a time while no progress value falls due
             // within them; the first pair that is not two plain hex digits
             // goes the exact way below.
-            if (pairs - i >= 8 && consumed + 16 < nextReport_) {
+            if (pairs - i >= 8 && consumed + 16 < report_.NextProgressAt()) {
                 std::uint32_t sum = 0;
                 const int plain = DecodeHexBlock(in + 2 * i, out, sum);
                 if (plain == 8) {
@@ -261,10 +231,7 @@ Decoder::Stop Decoder::DecodePart(BufferedReader& part) {
             }
             *out++ = static_cast<unsigned char>(byte);
             checksum += byte + 4u;
-            if (consumed >= nextReport_) {
-                consumed_ = consumed;
-                ReportProgress();
-            }
+            report_.Advance(consumed);
         }
         out_.Commit(static_cast<std::size_t>(out - outStart));
         part.Consume(2 * i);
@@ -278,102 +245,132 @@ Decoder::Stop Decoder::DecodePart(BufferedReader& part) {
     return Stop::EndOfData;
 }
 
-ConversionResult Decoder::Run(const std::filesystem::path& source, const std::filesystem::path* target) {
+bool Decoder::SkipHeaderLines(BufferedReader& part) {
+    // The magic line and the name line are not looked at again, but a line
+    // longer than the decoder reads would have its rest taken for data.
+    for (int line = 0; line < 2; ++line) {
+        const std::string text = part.GetLine(kMaxLine);
+        if (text.size() == kMaxLine && text.back() != '\n' && part.Want(1) > 0) return false;
+    }
+    return true;
+}
+
+std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::path& folder, BufferedReader& part,
+                                                      ConversionResult& failure) {
+    // "++": the rest of the line names the next part, less its CR LF.
+    std::string rest = part.GetLine(kMaxLine);
+    rest.resize(rest.size() >= 2 ? rest.size() - 2 : 0);
+    rest.resize(std::strlen(rest.c_str()));
+    const std::string name = SafeFileName(Cp1252ToUtf8(rest));
+    const std::string what = name.empty() ? std::string("beim Öffnen der Teildatei")
+                                          : "beim Öffnen der Teildatei " + name;
+    int error = ENOENT;
+    UniqueFd fd = name.empty() ? UniqueFd() : OpenForReading(folder / name, error);
+    FileId id;
+    if (fd.IsOpen() && !GetFileId(fd.Get(), id)) {
+        error = errno;
+        fd.Close();
+    }
+    if (!fd.IsOpen()) {
+        failure = report_.FailFile(what, error);
+        return nullptr;
+    }
+    if (IsTarget(id)) {
+        failure = report_.SameFile();
+        return nullptr;
+    }
+    auto next = std::make_unique<BufferedReader>(std::move(fd));
+    const long number = ReadLeadingNumber(next->GetLine(kMaxLine));
+    ++expectedPart_;
+    if (number != expectedPart_ || !partsRead_.insert({id.device, id.inode}).second) {
+        failure = report_.Fail("Falsche Reihenfolge.", "Fehler");
+        return nullptr;
+    }
+    return next;
+}
+
+ConversionResult Decoder::Run(const std::filesystem::path& source, const std::filesystem::path* target,
+                              std::filesystem::path* written) {
     const std::filesystem::path folder = source.parent_path();
 
     int error = 0;
     UniqueFd sourceFd = OpenForReading(source, error);
-    if (!sourceFd.IsOpen()) return Fail("beim Öffnen der Quelldatei.", ErrorCaption(error));
+    if (!sourceFd.IsOpen()) return report_.FailFile("beim Öffnen der Quelldatei", error);
     struct stat st {};
-    if (::fstat(sourceFd.Get(), &st) != 0) return Fail("beim Öffnen der Quelldatei.", ErrorCaption(errno));
-    if (st.st_size == 0) {
-        messages_.Show("ist leer", "Die Quelldatei", MessageKind::Warning);
-        return ConversionResult::Failed;
-    }
+    if (::fstat(sourceFd.Get(), &st) != 0) return report_.FailFile("beim Öffnen der Quelldatei", errno);
+    partsRead_.insert({st.st_dev, st.st_ino});
+    if (st.st_size == 0) return report_.SourceIsEmpty();
     if (target != nullptr && !out_.Create(*target, error)) {
-        return Fail("beim Anlegen der Zieldatei.", ErrorCaption(error));
+        return report_.FailFile("beim Anlegen der Zieldatei", error);
     }
 
     auto part = std::make_unique<BufferedReader>(std::move(sourceFd));
-    part->GetLine(kMaxLine);  // magic line
-    part->GetLine(kMaxLine);  // name line
-    dataSize_ = static_cast<std::uint64_t>(st.st_size) - part->Offset();
+    if (!SkipHeaderLines(*part)) {
+        return report_.Fail("oder eine veraltete Version", "Dies ist keine Kelvarin-Hex-Datei");
+    }
+    report_.StartProgress(static_cast<std::uint64_t>(st.st_size) - part->Offset());
 
-    std::int16_t expectedPart = 1;
-    bool mismatch = false;
     for (;;) {
         const Stop stop = DecodePart(*part);
-        if (stop == Stop::WriteFailed) return WriteFailed(out_.Error());
-        if (part->Error() != 0) return Fail("beim Lesen der Quelldatei.", ErrorCaption(part->Error()));
+        if (stop == Stop::WriteFailed) return report_.WriteFailed(out_.Error());
+        if (part->Error() != 0) return report_.FailFile("beim Lesen der Quelldatei", part->Error());
         if (stop == Stop::EndLine) {
             const ScannedChecksum sum = ScanChecksum(*part);
-            mismatch = sum.digits == 0 || sum.value != checksum_;
-            break;
+            return Finish(sum.digits == 0 || sum.value != checksum_, written);
         }
-        if (stop == Stop::EndOfData) {
-            // Data that end without their end line are cut short: a
-            // truncated file must not pass as good.
-            mismatch = true;
-            break;
-        }
+        // Data that end without their end line are cut short: a truncated
+        // file must not pass as good.
+        if (stop == Stop::EndOfData) return Finish(true, written);
 
-        // "++": the rest of the line names the next part, less its CR LF.
-        std::string rest = part->GetLine(kMaxLine);
-        rest.resize(rest.size() >= 2 ? rest.size() - 2 : 0);
-        rest.resize(std::strlen(rest.c_str()));
-        part.reset();
-        const std::string name = SafeFileName(Cp1252ToUtf8(rest));
-        if (name.empty()) return Fail("beim Öffnen der Zieldatei.", ErrorCaption(ENOENT));
-        UniqueFd nextFd = OpenForReading(folder / name, error);
-        if (!nextFd.IsOpen()) return Fail("beim Öffnen der Zieldatei.", ErrorCaption(error));
-        if (IsTarget(nextFd)) return SameFile();
-        part = std::make_unique<BufferedReader>(std::move(nextFd));
-        const long number = ReadLeadingNumber(part->GetLine(kMaxLine));
-        // The part count is a signed 16-bit number, so a chain holds at most
-        // 32767 parts.
-        expectedPart = static_cast<std::int16_t>(expectedPart + 1);
-        if (number != expectedPart) return Fail("Falsche Reihenfolge.", "Fehler");
+        ConversionResult failure = ConversionResult::Failed;
+        part = OpenNextPart(folder, *part, failure);
+        if (!part) return failure;
     }
-    part.reset();
+}
 
-    if (!out_.Keep(error)) return WriteFailed(error);
-    if (mismatch) {
-        messages_.Show("Die Zieldatei könnte Fehler aufweisen.", "Prüfsummenfehler.", MessageKind::Warning);
-        return ConversionResult::ChecksumMismatch;
+ConversionResult Decoder::Finish(bool mismatch, std::filesystem::path* written) {
+    std::filesystem::path where;
+    int error = 0;
+    if (!out_.Keep(!mismatch, where, error)) return report_.WriteFailed(error);
+    if (written != nullptr) *written = where;
+    if (!mismatch) return ConversionResult::Succeeded;
+    std::string text = "Die Zieldatei könnte Fehler aufweisen.";
+    if (where.filename() != out_.Target().filename()) {
+        text += "\nSie wurde als \"" + where.filename().string() +
+                "\" gespeichert; die bestehende Datei blieb unverändert.";
     }
-    return ConversionResult::Succeeded;
+    report_.Warn(text, "Prüfsummenfehler.");
+    return ConversionResult::ChecksumMismatch;
 }
 
 }  // namespace
 
 ConversionResult HexToBin(const std::filesystem::path& source, const std::filesystem::path& target,
-                          Services services) {
+                          Services services, std::filesystem::path* written) {
     std::optional<FileId> targetId;
     FileId id;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        targetId = FileId{st.st_dev, st.st_ino};
+    // A symbolic link at the target, even a dangling one, is an existing
+    // target; it is replaced itself, never written through.
+    if (::lstat(target.c_str(), &st) == 0) {
+        FileId linked;
+        if (GetFileId(target, linked)) targetId = linked;
         // The decoder never writes over its own input.
-        if (GetFileId(source, id) && id == *targetId) {
-            services.messages.Show("Zieldatei und Quelldatei sind dieselbe Datei.", "Fehler",
-                                   MessageKind::Error);
+        if (targetId && GetFileId(source, id) && id == *targetId) {
+            Reporter(services).SameFile();
             return ConversionResult::Failed;
         }
-        if (!S_ISDIR(st.st_mode)) {
-            const std::string question = "Die Zieldatei\n" + target.string() +
-                                         "\nbesteht bereits.\nSoll sie überschrieben werden?";
-            if (services.messages.Show(question, "ACHTUNG", MessageKind::YesNoWarning) != kAnswerYes) {
-                return ConversionResult::Failed;
-            }
+        if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+            if (!Reporter(services).MayReplace(target, 1)) return ConversionResult::Failed;
         }
     }
     DecodedFile out;
-    return Decoder(services, out, targetId).Run(source, &target);
+    return Decoder(services, out, targetId).Run(source, &target, written);
 }
 
 ConversionResult CheckHexText(const std::filesystem::path& source, Services services) {
     DecodedFile out;
-    return Decoder(services, out, std::nullopt).Run(source, nullptr);
+    return Decoder(services, out, std::nullopt).Run(source, nullptr, nullptr);
 }
 
 }  // namespace calverdon

@@ -8,7 +8,23 @@ std::string SafeFileName(std::string_view name) {
     const auto slash = name.find_last_of("/\\");
     if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
     if (name.empty() || name == "." || name == "..") return {};
-    return std::string(name);
+    // Control characters would make a file name that rewrites a terminal
+    // when it is printed: C0, DEL and C1 (U+0080 to U+009F, two bytes in
+    // UTF-8) each become one "_".
+    std::string safe;
+    safe.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const bool c1 = c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(name[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F || c1) {
+            safe += '_';
+            if (c1) ++i;
+        } else {
+            safe += name[i];
+        }
+    }
+    return safe;
 }
 
 std::string ErrorCaption(int error) { return "Fehler " + std::to_string(error); }

@@ -4,6 +4,7 @@
 #include "File.h"
 #include "HexText.h"
 #include "Names.h"
+#include "Report.h"
 
 namespace calverdon {
 namespace {
@@ -11,10 +12,16 @@ namespace {
 // The header is read as Windows reads text files: CR LF becomes LF (a lone
 // LF ends a line as well), and a line holds at most this many characters.
 constexpr std::size_t kMaxHeaderLine = 1023;
+// The decoder skips the name line in one read of at most this many bytes,
+// its line end included; a longer name line would have its rest decoded as
+// data, so the header check refuses it.
+constexpr std::size_t kMaxNameLineBytes = 511;
 
-// One line as fgets reads it from a stream opened in text mode.
-std::string ReadTextLine(BufferedReader& reader) {
+// One line as fgets reads it from a stream opened in text mode. `bytes`
+// counts what it took from the file, before CR LF became LF.
+std::string ReadTextLine(BufferedReader& reader, std::size_t& bytes) {
     std::string line;
+    const std::size_t start = reader.Offset();
     while (line.size() < kMaxHeaderLine) {
         int c = reader.Get();
         if (c < 0) break;
@@ -22,6 +29,7 @@ std::string ReadTextLine(BufferedReader& reader) {
         line += static_cast<char>(c);
         if (c == '\n') break;
     }
+    bytes = reader.Offset() - start;
     return line;
 }
 
@@ -42,18 +50,19 @@ std::string ReadTargetName(const std::filesystem::path& source, UserMessages& me
     int error = 0;
     UniqueFd fd = OpenForReading(source, error);
     if (!fd.IsOpen()) {
-        messages.Show("beim Öffnen der Quell-Datei.", ErrorCaption(error), MessageKind::Error);
+        Reporter({messages}).FailFile("beim Öffnen der Quell-Datei", error);
         return {};
     }
     BufferedReader reader(std::move(fd));
 
-    if (DropLast(ReadTextLine(reader)) != kMagicLine) {
+    std::size_t bytes = 0;
+    if (DropLast(ReadTextLine(reader, bytes)) != kMagicLine) {
         ReportNotHexText(messages);
         return {};
     }
-    const std::string nameLine = ReadTextLine(reader);
+    const std::string nameLine = ReadTextLine(reader, bytes);
     // A file that ends right after the magic line carries no name.
-    if (nameLine.empty()) {
+    if (nameLine.empty() || bytes > kMaxNameLineBytes) {
         ReportNotHexText(messages);
         return {};
     }

@@ -1,5 +1,10 @@
 // The decoder: results, messages and what stays on disk.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
 
 #include <optional>
 #include <utility>
@@ -80,12 +85,24 @@ const DecodeRow kRows[] = {
     {"MissingPart",
      {{"f.txt", Header("c.bin") + "41++f_2.txt\r\n"}},
      ConversionResult::Failed,
-     Shown{"beim Öffnen der Zieldatei.", "Fehler 2", MessageKind::Error},
+     Shown{"beim Öffnen der Teildatei f_2.txt.", "Fehler 2", MessageKind::Error},
      std::nullopt},
     {"UnusableContinuationName",
      {{"f.txt", Header("c.bin") + "41++..\r\n"}},
      ConversionResult::Failed,
-     Shown{"beim Öffnen der Zieldatei.", "Fehler 2", MessageKind::Error},
+     Shown{"beim Öffnen der Teildatei.", "Fehler 2", MessageKind::Error},
+     std::nullopt},
+    // A control character in the name stands for "_", as in the header.
+    {"ControlCharacterInContinuationName",
+     {{"f.txt", Header("c.bin") + "41++f\x1b" "2.txt\r\n"}, {"f_2.txt", "2 LfdNr\r\n42~~0000163E"}},
+     ConversionResult::Succeeded,
+     std::nullopt,
+     "AB"},
+    // Read in one go of 511 characters, the line end would be taken for data.
+    {"HeaderLineLongerThanTheDecoderReads",
+     {{"f.txt", "Kelvarin-Hex-Text 1.0\r\n" + std::string(510, 'n') + "\r\n414243~~00001685"}},
+     ConversionResult::Failed,
+     Shown{"oder eine veraltete Version", "Dies ist keine Kelvarin-Hex-Datei", MessageKind::Error},
      std::nullopt},
     {"EmptySource",
      {{"f.txt", ""}},
@@ -203,13 +220,124 @@ TEST_F(ExistingTargetTest, FailureLaterInTheChainKeepsTheOldFile) {
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"f.txt", "f_2.txt", "out.bin"}));
 }
 
-TEST_F(ExistingTargetTest, KeepsTheModeOfTheReplacedFile) {
-    ASSERT_EQ(::chmod((folder / "out.bin").c_str(), 0640), 0);
+TEST_F(ExistingTargetTest, KeepsOnlyThePermissionBitsOfTheReplacedFile) {
+    // A set-user-ID bit must never come from a hex-text file.
+    ASSERT_EQ(::chmod((folder / "out.bin").c_str(), 04750), 0);
     messages.answers = {kAnswerYes};
     ASSERT_EQ(HexToBin(folder / "f.txt", folder / "out.bin", {messages}), ConversionResult::Succeeded);
     struct stat st {};
     ASSERT_EQ(::stat((folder / "out.bin").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+}
+
+TEST_F(ExistingTargetTest, UnverifiedResultGoesBesideTheExistingFile) {
+    WriteFile(folder / "f.txt", Header("abc.bin") + "414243~~00001686");
+    for (const char* expected : {"out (beschädigt).bin", "out (beschädigt 2).bin"}) {
+        messages.answers = {kAnswerYes};
+        messages.shown.clear();
+        fs::path written;
+        EXPECT_EQ(HexToBin(folder / "f.txt", folder / "out.bin", {messages}, &written),
+                  ConversionResult::ChecksumMismatch);
+        EXPECT_EQ(written, folder / expected);
+        EXPECT_EQ(ReadFile(written), "ABC");
+        ASSERT_EQ(messages.shown.size(), 2u);
+        EXPECT_NE(messages.shown[1].text.find(expected), std::string::npos) << messages.shown[1].text;
+    }
+    EXPECT_EQ(ReadFile(folder / "out.bin"), "old contents");
+}
+
+TEST(DecoderTargetTest, LinkAtTheTargetIsReplacedNeverWrittenThrough) {
+    ScratchFolder folder;
+    ScratchFolder elsewhere;
+    WriteFile(folder / "f.txt", kAbc);
+    WriteFile(elsewhere / "victim", "precious");
+    ASSERT_EQ(::chmod((elsewhere / "victim").c_str(), 04755), 0);
+    fs::create_symlink(elsewhere / "victim", folder / "out.bin");
+    fs::create_symlink(elsewhere / "missing", folder / "dangling.bin");
+    RecordingMessages messages;
+    // A dangling link is an existing target as well.
+    EXPECT_EQ(HexToBin(folder / "f.txt", folder / "dangling.bin", {messages}), ConversionResult::Failed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "ACHTUNG");
+    EXPECT_TRUE(fs::is_symlink(folder / "dangling.bin"));
+
+    messages.answers = {kAnswerYes};
+    EXPECT_EQ(HexToBin(folder / "f.txt", folder / "out.bin", {messages}), ConversionResult::Succeeded);
+    EXPECT_FALSE(fs::is_symlink(folder / "out.bin"));
+    EXPECT_EQ(ReadFile(folder / "out.bin"), "ABC");
+    EXPECT_EQ(ReadFile(elsewhere / "victim"), "precious");
+    struct stat st {};
+    ASSERT_EQ(::stat((folder / "out.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07000, 0u);
+}
+
+TEST(DecoderTargetTest, TheUnfinishedTargetHasNoNameInTheFolder) {
+    // Whatever ends the process then, nothing of the run is left behind.
+    ScratchFolder folder;
+    const int probe = ::open(folder.Path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (probe < 0) GTEST_SKIP() << "the file system has no unnamed files";
+    ::close(probe);
+    WriteFile(folder / "f.txt", kAbc);
+    struct Listing final : ProgressReceiver {
+        explicit Listing(const ScratchFolder& f) : folder(f) {}
+        void SetProgress(int) override { seen.push_back(folder.Names()); }
+        const ScratchFolder& folder;
+        std::vector<std::vector<std::string>> seen;
+    } listing(folder);
+    RecordingMessages messages;
+    ASSERT_EQ(HexToBin(folder / "f.txt", folder / "abc.bin", {messages, &listing}), ConversionResult::Succeeded);
+    ASSERT_FALSE(listing.seen.empty());
+    for (const auto& names : listing.seen) EXPECT_EQ(names, std::vector<std::string>{"f.txt"});
+}
+
+TEST(DecoderChainTest, FollowsChainsOfMoreThan32767Parts) {
+    // A 16-bit part counter would wrap at the 32768th part.
+    ScratchFolder folder;
+    constexpr int kParts = 32769;
+    const auto name = [](int n) { return n == 1 ? std::string("f.txt") : "f_" + std::to_string(n) + ".txt"; };
+    WriteFile(folder / name(1), Header("c.bin") + "00++" + name(2) + "\r\n");
+    for (int n = 2; n < kParts; ++n) {
+        WriteFile(folder / name(n), std::to_string(n) + " LfdNr\r\n00++" + name(n + 1) + "\r\n");
+    }
+    // One byte 0 per part: 5555 + 4 for each.
+    char endLine[16];
+    std::snprintf(endLine, sizeof endLine, "~~%08X", 5555u + 4u * kParts);
+    WriteFile(folder / name(kParts), std::to_string(kParts) + " LfdNr\r\n00" + endLine);
+    RecordingMessages messages;
+    EXPECT_EQ(CheckHexText(folder / "f.txt", {messages}), ConversionResult::Succeeded);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(DecoderTargetTest, FifosAreRefusedWithoutBlocking) {
+    ScratchFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    WriteFile(folder / "f.txt", kAbc);
+    WriteFile(folder / "chain.txt", Header("c.bin") + "41++fifo\r\n");
+    WriteFile(folder / "data.bin", "data");
+    using Run = std::function<ConversionResult(RecordingMessages&)>;
+    const std::pair<Run, std::string> rows[] = {
+        {[&](RecordingMessages& m) { return HexToBin(folder / "fifo", folder / "out.bin", {m}); },
+         "beim Öffnen der Quelldatei: keine gewöhnliche Datei."},
+        {[&](RecordingMessages& m) { return HexToBin(folder / "chain.txt", folder / "out.bin", {m}); },
+         "beim Öffnen der Teildatei fifo: keine gewöhnliche Datei."},
+        {[&](RecordingMessages& m) { return HexToBin(folder / "f.txt", folder / "fifo", {m}); },
+         "beim Anlegen der Zieldatei: keine gewöhnliche Datei."},
+        {[&](RecordingMessages& m) { return BinToHex(folder / "fifo", folder / "x.txt", "0", {m}); },
+         "beim Öffnen der Quelldatei: keine gewöhnliche Datei."},
+        {[&](RecordingMessages& m) { return BinToHex(folder / "data.bin", folder / "fifo", "0", {m}); },
+         "beim Anlegen der Zieldatei: keine gewöhnliche Datei."},
+    };
+    for (const auto& [run, text] : rows) {
+        SCOPED_TRACE(text);
+        RecordingMessages messages;
+        EXPECT_EQ(run(messages), ConversionResult::Failed);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].caption, "Fehler");
+        EXPECT_EQ(messages.shown[0].text, text);
+    }
+    RecordingMessages messages;
+    EXPECT_EQ(ReadTargetName(folder / "fifo", messages), "");
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"chain.txt", "data.bin", "f.txt", "fifo"}));
 }
 
 struct SameFileRow {

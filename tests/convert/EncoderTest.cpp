@@ -98,8 +98,11 @@ TEST_F(EncoderTest, SplitsTheKilobyteExampleIntoFiveParts) {
 
 TEST_F(EncoderTest, NoLimitGivesASinglePart) {
     WriteFile(folder / "big.bin", std::string(5000, 'q'));
-    for (const char* kb : {"0", "", "abc", " 1 "}) {
+    // Numbers of kilobytes beyond the 32-bit limit must not wrap to a tiny
+    // one (4194305 kB would be 1 kB).
+    for (const char* kb : {"0", "", "abc", " 1 ", "4194305", "2147483647"}) {
         SCOPED_TRACE(kb);
+        fs::remove(folder / "big.txt");
         ASSERT_EQ(Encode("big.bin", "big.txt", kb), ConversionResult::Succeeded);
         EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big.bin", "big.txt"}));
     }
@@ -118,12 +121,30 @@ TEST_F(EncoderTest, PartsLandBesideTheFirstPartWhateverTheWorkingDirectory) {
     EXPECT_EQ(HexToBin(folder / "x.txt", folder / "y.bin", {messages}), ConversionResult::Succeeded);
 }
 
-TEST_F(EncoderTest, OverwritesAnExistingTargetWithoutQuestion) {
-    WriteFile(folder / "abc.bin", "ABC");
-    WriteFile(folder / "abc.txt", std::string(500, 'o'));
-    ASSERT_EQ(Encode("abc.bin", "abc.txt"), ConversionResult::Succeeded);
-    EXPECT_EQ(fs::file_size(folder / "abc.txt"), 48u);
-    EXPECT_TRUE(messages.shown.empty());
+TEST_F(EncoderTest, AsksOnceBeforeReplacingAndNeverWritesThroughLinks) {
+    ScratchFolder elsewhere;
+    WriteFile(folder / "x.bin", std::string(3000, 'x'));
+    WriteFile(folder / "x.txt", "old");
+    WriteFile(elsewhere / "victim", "precious");
+    fs::create_symlink(elsewhere / "victim", folder / "x_3.txt");
+    // Seven parts will be written; x_8.txt
+    // is not one of them and is neither counted nor touched.
+    WriteFile(folder / "x_8.txt", "unrelated");
+    messages.answers = {kAnswerNo};
+    EXPECT_EQ(Encode("x.bin", "x.txt", "1"), ConversionResult::Failed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "ACHTUNG");
+    EXPECT_EQ(messages.shown[0].text, "Die Zieldatei\n" + (folder / "x.txt").string() +
+                                          "\nund 1 weitere Datei bestehen bereits.\nSollen sie überschrieben werden?");
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"x.bin", "x.txt", "x_3.txt", "x_8.txt"}));
+    EXPECT_EQ(ReadFile(folder / "x.txt"), "old");
+
+    messages.answers = {kAnswerYes};
+    ASSERT_EQ(Encode("x.bin", "x.txt", "1"), ConversionResult::Succeeded);
+    EXPECT_EQ(ReadFile(elsewhere / "victim"), "precious");
+    EXPECT_FALSE(fs::is_symlink(folder / "x_3.txt"));
+    EXPECT_EQ(ReadFile(folder / "x_8.txt"), "unrelated");
+    EXPECT_EQ(HexToBin(folder / "x.txt", folder / "back.bin", {messages}), ConversionResult::Succeeded);
 }
 
 TEST_F(EncoderTest, NamesOutsideWindows1252BecomeUnderscores) {
@@ -137,11 +158,6 @@ TEST_F(EncoderTest, NamesOutsideWindows1252BecomeUnderscores) {
     EXPECT_TRUE(fs::exists(folder / "Zähler __2.txt"));
     EXPECT_EQ(HexToBin(folder / "Zähler Ω.txt", folder / "back.bin", {messages}), ConversionResult::Succeeded);
 }
-
-struct EncodeFailureRow {
-    const char* name;
-    Shown message;
-};
 
 TEST_F(EncoderTest, ReportsEachFailure) {
     WriteFile(folder / "empty.bin", "");
@@ -172,15 +188,14 @@ TEST_F(EncoderTest, ReportsEachFailure) {
     EXPECT_EQ(ReadFile(folder / "x.txt"), "not to be overwritten");
 }
 
-TEST_F(EncoderTest, PartThatCannotBeCreatedKeepsThePartsBefore) {
+TEST_F(EncoderTest, FolderWhereAPartWouldGoIsRefusedBeforeWriting) {
     WriteFile(folder / "x.bin", std::string(3000, 'x'));
     fs::create_directory(folder / "x_3.txt");
     EXPECT_EQ(Encode("x.bin", "x.txt", "1"), ConversionResult::Failed);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "Fehler 21");  // EISDIR
     EXPECT_EQ(messages.shown[0].text, "beim Anlegen der Zieldatei.");
-    const std::string second = ReadFile(folder / "x_2.txt");
-    EXPECT_EQ(second.substr(second.size() - 11), "++x_3.txt\r\n");
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"x.bin", "x_3.txt"}));
 }
 
 }  // namespace

@@ -46,7 +46,14 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderRow{"Empty", "", ""},
         HeaderRow{"EmptyName", "Kelvarin-Hex-Text 1.0\r\n\r\n41", ""},
         HeaderRow{"DotDot", "Kelvarin-Hex-Text 1.0\r\n..\r\n41", ""},
-        HeaderRow{"FolderOnly", "Kelvarin-Hex-Text 1.0\r\nsub/\r\n41", ""}),
+        HeaderRow{"FolderOnly", "Kelvarin-Hex-Text 1.0\r\nsub/\r\n41", ""},
+        // Escape sequences in a name would rewrite the terminal that prints it.
+        HeaderRow{"ControlCharactersBecomeUnderscores", "Kelvarin-Hex-Text 1.0\r\na\x1b]0;x\x07\x7f\x9d.bin\r\n", "a_]0;x___.bin"},
+        // The decoder skips at most 511 bytes of the name line, its line end
+        // included; the rest of a longer one would be taken for data.
+        HeaderRow{"LongestNameLine", "Kelvarin-Hex-Text 1.0\r\n" + std::string(509, 'n') + "\r\n", std::string(509, 'n')},
+        HeaderRow{"NameLineLongerThanTheDecoderReads", "Kelvarin-Hex-Text 1.0\r\n" + std::string(510, 'n') + "\r\n", ""},
+        HeaderRow{"HugeNameLine", "Kelvarin-Hex-Text 1.0\r\n" + std::string(1 << 20, 'n') + "\r\n", ""}),
     [](const ::testing::TestParamInfo<HeaderRow>& info) { return info.param.name; });
 
 TEST(ReadTargetNameFailureTest, MissingFileGivesTheOpenError) {
