@@ -3,8 +3,11 @@
 
 #include "Application.h"
 #include "HexBin1.h"
+#include "PendingFile.h"
 
 int main(int argc, char* argv[]) {
+    // A conversion ended by a signal leaves no temporary file behind.
+    calverdon::RemovePendingFilesOnSignals();
     calverdon::gui::TApplication app(argc, argv);
     return app.Run([&app] {
         app.Initialise();

@@ -16,7 +16,7 @@ Command AddCheckCommand(CLI::App& app) {
                 if (name.empty()) return kExitFailed;
                 ConsoleProgress progress(console);
                 const ConversionResult result = CheckHexText(*source, {messages, &progress});
-                if (result == ConversionResult::Succeeded) console.out << "In Ordnung: " << name << '\n';
+                if (result == ConversionResult::Succeeded) console.out << "In Ordnung: " << Printable(name) << '\n';
                 return ExitCodeFor(static_cast<int>(result));
             }};
 }

@@ -1,6 +1,7 @@
 #include "Console.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <istream>
 #include <ostream>
 
@@ -9,10 +10,30 @@ namespace {
 
 std::string OneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
+    return Printable(text);
 }
 
 }  // namespace
+
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // C1 controls are U+0080 to U+009F, the bytes C2 80 to C2 9F.
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c >= 0x20 && c != 0x7F && !c1) {
+            out += text[i];
+            continue;
+        }
+        const unsigned value = c1 ? static_cast<unsigned char>(text[++i]) : c;
+        char escape[8];
+        std::snprintf(escape, sizeof escape, c1 ? "\\u%04x" : "\\x%02x", value);
+        out += escape;
+    }
+    return out;
+}
 
 int ConsoleMessages::Show(const std::string& text, const std::string& caption, MessageKind kind) {
     if (kind != MessageKind::YesNoWarning) {

@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "Services.h"
 
@@ -18,6 +19,11 @@ struct Console {
     bool inputIsTerminal = false;
     bool errorIsTerminal = false;
 };
+
+// `text` as it may be printed on a terminal: control characters (C0, DEL
+// and C1), which could retitle or recolour it, are shown as escapes such
+// as "\x1b".
+std::string Printable(std::string_view text);
 
 // Exit codes of the tool.
 inline constexpr int kExitConverted = 0;

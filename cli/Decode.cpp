@@ -22,8 +22,9 @@ int RunDecode(const DecodeOptions& options, Console& console) {
         options.target.empty() ? source.parent_path() / name : std::filesystem::path(options.target);
 
     ConsoleProgress progress(console);
-    const ConversionResult result = HexToBin(source, target, {messages, &progress});
-    if (result != ConversionResult::Failed) console.out << target.string() << '\n';
+    std::filesystem::path written;
+    const ConversionResult result = HexToBin(source, target, {messages, &progress}, &written);
+    if (result != ConversionResult::Failed) console.out << Printable(written.string()) << '\n';
     return ExitCodeFor(static_cast<int>(result));
 }
 

@@ -12,6 +12,7 @@ struct EncodeOptions {
     std::vector<std::string> sources;
     std::string target;
     std::string kilobytes = "0";
+    bool yes = false;
 };
 
 int RunEncode(const EncodeOptions& options, Console& console) {
@@ -19,7 +20,7 @@ int RunEncode(const EncodeOptions& options, Console& console) {
         console.err << "--output geht nur mit einer einzigen Quelldatei.\n";
         return kExitUsage;
     }
-    ConsoleMessages messages(console, false);
+    ConsoleMessages messages(console, options.yes);
     int exitCode = kExitConverted;
     // All sources draw from the one line generator of the process, in order,
     // as successive encodings in one run of the program would.
@@ -30,7 +31,7 @@ int RunEncode(const EncodeOptions& options, Console& console) {
         ConsoleProgress progress(console);
         const ConversionResult result = BinToHex(source, target, options.kilobytes, {messages, &progress});
         if (result == ConversionResult::Succeeded) {
-            console.out << target.string() << '\n';
+            console.out << Printable(target.string()) << '\n';
         } else {
             exitCode = kExitFailed;
         }
@@ -48,6 +49,7 @@ Command AddEncodeCommand(CLI::App& app) {
     sub->add_option("--kb", options->kilobytes,
                     "Größte Teildatei in kB, wie im Feld \"Dateigröße max.\" eingegeben (Vorgabe \"0\": "
                     "nicht teilen)");
+    sub->add_flag("-y,--yes", options->yes, "Bestehende Zieldateien ohne Rückfrage überschreiben");
     sub->add_option("QUELLE", options->sources, "Zu codierende Dateien")->required();
     return {sub, [options](Console& console) { return RunEncode(*options, console); }};
 }

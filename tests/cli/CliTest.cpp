@@ -94,5 +94,22 @@ TEST_F(CliTest, EncodeSharesTheLineGeneratorAcrossSources) {
     EXPECT_EQ(ReadFile(folder / "b2.bin"), std::string(100, 'b'));
 }
 
+TEST_F(CliTest, EncodeRefusesToReplaceWithoutTerminalUnlessYes) {
+    WriteFile(folder / "a.bin", "data");
+    WriteFile(folder / "a.txt", "old");
+    const ToolRun refused = RunTool({"encode", Path("a.bin")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("--yes"), std::string::npos);
+    EXPECT_EQ(ReadFile(folder / "a.txt"), "old");
+    EXPECT_EQ(RunTool({"encode", "--yes", Path("a.bin")}).exitCode, 0);
+    EXPECT_EQ(ReadFile(folder / "a.txt").substr(0, Header("a.bin").size()), Header("a.bin"));
+}
+
+TEST_F(CliTest, PrintedNamesCannotControlTheTerminal) {
+    const ToolRun run = RunTool({"decode", "-o", Path("t\x1b]0;owned\x07.bin"), Path("abc.txt")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, Path("t\\x1b]0;owned\\x07.bin") + "\n");
+}
+
 }  // namespace
 }  // namespace calverdon::testing
