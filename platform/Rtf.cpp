@@ -140,6 +140,14 @@ void TrimSpaces(std::string& s) {
     s.erase(s.find_last_not_of(" \t") + 1);
 }
 
+// Cuts UTF-8 text to at most `limit` bytes without splitting a character.
+void CutUtf8(std::string& s, std::size_t limit) {
+    if (s.size() <= limit) return;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+    s.resize(cut);
+}
+
 enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable, ListText };
 
 // Character properties as the file states them; fonts and colours are
@@ -655,6 +663,11 @@ void Parser::CommitFont() {
     if (!fontOpen_) return;
     fontOpen_ = false;
     if (fonts_.size() >= kMaxFonts && !fonts_.contains(fontId_)) return;
+    // Every run and paragraph carries its own copy of the name, so a long
+    // one would cost its length once per paragraph; no real font has a
+    // name near the limit.
+    TrimSpaces(fontName_);
+    CutUtf8(fontName_, kMaxFontNameBytes);
     TrimSpaces(fontName_);
     font_.family = std::move(fontName_);
     font_.wingdings = font_.family.starts_with("Wingdings");

@@ -10,6 +10,7 @@
 // recurses, limits the nesting of groups it keeps track of, and never throws
 // on bad input (only std::bad_alloc can escape).
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,13 +31,18 @@ struct Color {
 // Size of text when a document sets none: 12 points.
 constexpr int kDefaultFontSizeHalfPoints = 24;
 
+// Font names are cut to this many bytes, at a character boundary. Real ones
+// are far shorter; the cut keeps a hostile name from costing its length in
+// every run and paragraph, which each hold a copy.
+constexpr std::size_t kMaxFontNameBytes = 255;
+
 struct CharFormat {
     bool bold = false;
     bool italic = false;
     bool underline = false;
     bool strike = false;
     int fontSizeHalfPoints = kDefaultFontSizeHalfPoints;
-    std::string fontFamily;      // UTF-8; empty when the document names no font
+    std::string fontFamily;      // UTF-8, at most kMaxFontNameBytes; empty when the document names no font
     std::optional<Color> color;  // nothing: the viewer's text colour ("auto")
     bool operator==(const CharFormat&) const = default;
 };
