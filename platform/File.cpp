@@ -74,7 +74,21 @@ bool GetFileId(const std::filesystem::path& path, FileId& id) {
     return true;
 }
 
-BufferedReader::BufferedReader(UniqueFd fd) : fd_(std::move(fd)), buffer_(kBufferSize) {}
+namespace {
+
+// A small file gets a buffer of its own size (and a little room to see
+// its end), so that following a chain of many small parts does not
+// allocate and touch a full buffer for each.
+std::size_t ReadBufferSize(const UniqueFd& fd) {
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return kFileBufferSize;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    return size + 64 < kFileBufferSize ? static_cast<std::size_t>(size) + 64 : kFileBufferSize;
+}
+
+}  // namespace
+
+BufferedReader::BufferedReader(UniqueFd fd) : fd_(std::move(fd)), buffer_(ReadBufferSize(fd_)) {}
 
 bool BufferedReader::Refill() {
     if (eof_ || error_ != 0) return false;
