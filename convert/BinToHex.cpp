@@ -12,7 +12,7 @@
 #include "Cp1252.h"
 #include "File.h"
 #include "HexSimd.h"
-#include "HexText.h"
+#include "BinToHex.h"
 #include "Names.h"
 #include "PendingFile.h"
 #include "Report.h"
@@ -172,13 +172,13 @@ ConversionResult Encoder::CheckTargets(std::uint32_t parts) {
         if (::lstat(path.c_str(), &st) != 0) continue;
         FileId id;
         if (GetFileId(path, id) && id == sourceId_) return report_.SameFile();
-        if (S_ISDIR(st.st_mode)) return report_.FailFile("beim Anlegen der Zieldatei", EISDIR);
+        if (S_ISDIR(st.st_mode)) return report_.CreateTargetFailed(EISDIR);
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-            return report_.FailFile("beim Anlegen der Zieldatei", kNotRegularFile);
+            return report_.CreateTargetFailed(kNotRegularFile);
         }
         // A file that could not be opened for writing is not replaced either.
         if (S_ISREG(st.st_mode) && ::access(path.c_str(), W_OK) != 0) {
-            return report_.FailFile("beim Anlegen der Zieldatei", errno);
+            return report_.CreateTargetFailed(errno);
         }
         if (existing++ == 0) first = path;
     }
@@ -189,7 +189,7 @@ ConversionResult Encoder::CheckTargets(std::uint32_t parts) {
 ConversionResult Encoder::StartPart(std::uint32_t number) {
     partNumber_ = number;
     int error = 0;
-    if (!part_.Create(target_.parent_path(), error)) return report_.FailFile("beim Anlegen der Zieldatei", error);
+    if (!part_.Create(target_.parent_path(), error)) return report_.CreateTargetFailed(error);
     if (number == 1) {
         std::string header(kMagicLine);
         header += "\r\n";
@@ -238,7 +238,7 @@ ConversionResult Encoder::Encode(BufferedReader& reader, Layout& layout) {
             }
         }
     }
-    if (reader.Error() != 0) return report_.FailFile("beim Lesen der Quelldatei", reader.Error());
+    if (reader.Error() != 0) return report_.ReadSourceFailed(reader.Error());
     char endLine[16];
     std::snprintf(endLine, sizeof endLine, "~~%08X", static_cast<unsigned>(checksum));
     return EndPart(endLine);
@@ -257,9 +257,9 @@ ConversionResult Encoder::Run(const std::filesystem::path& source, const std::fi
 
     int error = 0;
     UniqueFd sourceFd = OpenForReading(source, error);
-    if (!sourceFd.IsOpen()) return report_.FailFile("beim Öffnen der Quelldatei", error);
+    if (!sourceFd.IsOpen()) return report_.OpenSourceFailed(error);
     struct stat st {};
-    if (::fstat(sourceFd.Get(), &st) != 0) return report_.FailFile("beim Öffnen der Quelldatei", errno);
+    if (::fstat(sourceFd.Get(), &st) != 0) return report_.OpenSourceFailed(errno);
     sourceId_ = {st.st_dev, st.st_ino};
     sourceSize_ = static_cast<std::uint64_t>(st.st_size);
     if (sourceSize_ == 0) return report_.SourceIsEmpty();

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -13,7 +12,8 @@
 #include "Cp1252.h"
 #include "File.h"
 #include "HexSimd.h"
-#include "HexText.h"
+#include "HexToBin.h"
+#include "Messages.h"
 #include "Names.h"
 #include "PairReading.h"
 #include "PendingFile.h"
@@ -21,29 +21,18 @@
 
 namespace calverdon {
 
-long ReadLeadingNumber(std::string_view line) {
-    std::size_t i = 0;
-    while (i < line.size() && IsCSpace(static_cast<unsigned char>(line[i]))) ++i;
-    bool negative = false;
-    if (i < line.size() && (line[i] == '+' || line[i] == '-')) {
-        negative = line[i] == '-';
-        ++i;
-    }
-    unsigned long magnitude = 0;
-    const unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
-    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
-        const auto digit = static_cast<unsigned long>(line[i] - '0');
-        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
-    }
-    if (!negative) return static_cast<long>(magnitude);
-    return magnitude == static_cast<unsigned long>(LONG_MAX) + 1 ? LONG_MIN : -static_cast<long>(magnitude);
-}
-
 namespace {
 
 // The decoder reads the lines it skips (header, continuation rest, part
 // number) like fgets with a 512-byte buffer: at most 511 characters.
 constexpr std::size_t kMaxLine = 511;
+
+// A checksum as scanf("%08X") reads it: white space skipped, then at most
+// eight hexadecimal digits of either case. `digits` says how many were read.
+struct ScannedChecksum {
+    std::uint32_t value = 0;
+    int digits = 0;
+};
 
 ScannedChecksum ScanChecksum(BufferedReader& reader) {
     while (reader.Want(1) >= 1 && IsCSpace(reader.Peek()[0])) reader.Consume(1);
@@ -70,7 +59,7 @@ constexpr bool kSyncToDisk = true;
 // kept when a file already stands at the target: "bericht (beschädigt).pdf",
 // then "bericht (beschädigt 2).pdf" and so on.
 std::filesystem::path DamagedName(const std::filesystem::path& target, int attempt) {
-    std::string name = target.stem().string() + " (beschädigt";
+    std::string name = target.stem().string() + std::string(texts::kDamagedSuffix);
     if (attempt > 1) name += " " + std::to_string(attempt);
     name += ")" + target.extension().string();
     return target.parent_path() / name;
@@ -262,8 +251,6 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
     rest.resize(rest.size() >= 2 ? rest.size() - 2 : 0);
     rest.resize(std::strlen(rest.c_str()));
     const std::string name = SafeFileName(Cp1252ToUtf8(rest));
-    const std::string what = name.empty() ? std::string("beim Öffnen der Teildatei")
-                                          : "beim Öffnen der Teildatei " + name;
     int error = ENOENT;
     UniqueFd fd = name.empty() ? UniqueFd() : OpenForReading(folder / name, error);
     FileId id;
@@ -272,7 +259,7 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
         fd.Close();
     }
     if (!fd.IsOpen()) {
-        failure = report_.FailFile(what, error);
+        failure = report_.OpenPartFailed(name, error);
         return nullptr;
     }
     if (IsTarget(id)) {
@@ -283,7 +270,7 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
     const long number = ReadLeadingNumber(next->GetLine(kMaxLine));
     ++expectedPart_;
     if (number != expectedPart_ || !partsRead_.insert({id.device, id.inode}).second) {
-        failure = report_.Fail("Falsche Reihenfolge.", "Fehler");
+        failure = report_.WrongOrder();
         return nullptr;
     }
     return next;
@@ -295,25 +282,25 @@ ConversionResult Decoder::Run(const std::filesystem::path& source, const std::fi
 
     int error = 0;
     UniqueFd sourceFd = OpenForReading(source, error);
-    if (!sourceFd.IsOpen()) return report_.FailFile("beim Öffnen der Quelldatei", error);
+    if (!sourceFd.IsOpen()) return report_.OpenSourceFailed(error);
     struct stat st {};
-    if (::fstat(sourceFd.Get(), &st) != 0) return report_.FailFile("beim Öffnen der Quelldatei", errno);
+    if (::fstat(sourceFd.Get(), &st) != 0) return report_.OpenSourceFailed(errno);
     partsRead_.insert({st.st_dev, st.st_ino});
     if (st.st_size == 0) return report_.SourceIsEmpty();
     if (target != nullptr && !out_.Create(*target, error)) {
-        return report_.FailFile("beim Anlegen der Zieldatei", error);
+        return report_.CreateTargetFailed(error);
     }
 
     auto part = std::make_unique<BufferedReader>(std::move(sourceFd));
     if (!SkipHeaderLines(*part)) {
-        return report_.Fail("oder eine veraltete Version", "Dies ist keine Kelvarin-Hex-Datei");
+        return report_.NotHexText();
     }
     report_.StartProgress(static_cast<std::uint64_t>(st.st_size) - part->Offset());
 
     for (;;) {
         const Stop stop = DecodePart(*part);
         if (stop == Stop::WriteFailed) return report_.WriteFailed(out_.Error());
-        if (part->Error() != 0) return report_.FailFile("beim Lesen der Quelldatei", part->Error());
+        if (part->Error() != 0) return report_.ReadSourceFailed(part->Error());
         if (stop == Stop::EndLine) {
             const ScannedChecksum sum = ScanChecksum(*part);
             return Finish(sum.digits == 0 || sum.value != checksum_, written);
@@ -334,13 +321,7 @@ ConversionResult Decoder::Finish(bool mismatch, std::filesystem::path* written) 
     if (!out_.Keep(!mismatch, where, error)) return report_.WriteFailed(error);
     if (written != nullptr) *written = where;
     if (!mismatch) return ConversionResult::Succeeded;
-    std::string text = "Die Zieldatei könnte Fehler aufweisen.";
-    if (where.filename() != out_.Target().filename()) {
-        text += "\nSie wurde als \"" + where.filename().string() +
-                "\" gespeichert; die bestehende Datei blieb unverändert.";
-    }
-    report_.Warn(text, "Prüfsummenfehler.");
-    return ConversionResult::ChecksumMismatch;
+    return report_.ChecksumMismatch(where.filename() != out_.Target().filename() ? where : std::filesystem::path());
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "Names.h"
 
-#include "HexText.h"
-
 namespace calverdon {
 
 std::string SafeFileName(std::string_view name) {

@@ -1,6 +1,7 @@
 #pragma once
 // Names as hex-text files carry them, and the paths the engine makes of them.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -15,5 +16,20 @@ std::string SafeFileName(std::string_view name);
 
 // "Fehler " and the error number: the caption of most failures.
 std::string ErrorCaption(int error);
+
+// File name of part `number` (2 and up) of a chain whose first part is
+// named `firstPart`: the name less its last four characters, "_", the
+// number, and the first part's extension from its last dot on.
+std::string PartFileName(std::string_view firstPart, std::uint32_t number);
+
+// The target that the program proposes for encoding `source`: its path with
+// the extension (from the last "." of the file name on) replaced by ".txt",
+// or ".txt" appended when the name has no dot.
+std::filesystem::path EncodeTargetFor(const std::filesystem::path& source);
+
+// The size-limit text read as a signed 32-bit whole number: leading blanks
+// and a sign allowed, decimal digits, or hexadecimal digits after "$", "x"
+// or "0x"; 0 when the text is no such number.
+std::int32_t ParseKilobytes(std::string_view text);
 
 }  // namespace calverdon

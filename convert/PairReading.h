@@ -50,11 +50,5 @@ constexpr std::uint8_t PairValue(unsigned char first, unsigned char second) {
 // there are none; values beyond the range of a long saturate.
 long ReadLeadingNumber(std::string_view line);
 
-// A checksum as scanf("%08X") reads it: white space skipped, then at most
-// eight hexadecimal digits of either case. `digits` says how many were read.
-struct ScannedChecksum {
-    std::uint32_t value = 0;
-    int digits = 0;
-};
 
 }  // namespace calverdon

@@ -2,8 +2,9 @@
 
 #include "Cp1252.h"
 #include "File.h"
-#include "HexText.h"
+#include "Format.h"
 #include "Names.h"
+#include "ReadTargetName.h"
 #include "Report.h"
 
 namespace calverdon {
@@ -40,30 +41,26 @@ std::string DropLast(std::string line) {
     return line;
 }
 
-void ReportNotHexText(UserMessages& messages) {
-    messages.Show("oder eine veraltete Version", "Dies ist keine Kelvarin-Hex-Datei", MessageKind::Error);
-}
-
 }  // namespace
 
 std::string ReadTargetName(const std::filesystem::path& source, UserMessages& messages) {
     int error = 0;
     UniqueFd fd = OpenForReading(source, error);
     if (!fd.IsOpen()) {
-        Reporter({messages}).FailFile("beim Öffnen der Quell-Datei", error);
+        Reporter({messages}).OpenChosenFileFailed(error);
         return {};
     }
     BufferedReader reader(std::move(fd));
 
     std::size_t bytes = 0;
     if (DropLast(ReadTextLine(reader, bytes)) != kMagicLine) {
-        ReportNotHexText(messages);
+        Reporter({messages}).NotHexText();
         return {};
     }
     const std::string nameLine = ReadTextLine(reader, bytes);
     // A file that ends right after the magic line carries no name.
     if (nameLine.empty() || bytes > kMaxNameLineBytes) {
-        ReportNotHexText(messages);
+        Reporter({messages}).NotHexText();
         return {};
     }
     // The name is a C string in the file: it ends at a NUL byte.
@@ -71,7 +68,7 @@ std::string ReadTargetName(const std::filesystem::path& source, UserMessages& me
     const std::string name =
         SafeFileName(Cp1252ToUtf8(std::string_view(ansiName.c_str(), std::strlen(ansiName.c_str()))));
     if (name.empty()) {
-        ReportNotHexText(messages);
+        Reporter({messages}).NotHexText();
         return {};
     }
     return name;

@@ -3,43 +3,68 @@
 #include <cstdint>
 
 #include "File.h"
+#include "Messages.h"
 #include "Names.h"
 
 namespace calverdon {
 
-ConversionResult Reporter::Fail(const std::string& text, const std::string& caption) {
-    messages_.Show(text, caption, MessageKind::Error);
+ConversionResult Reporter::Fail(std::string_view text, std::string_view caption) {
+    messages_.Show(std::string(text), std::string(caption), MessageKind::Error);
     return ConversionResult::Failed;
 }
 
-ConversionResult Reporter::FailFile(const std::string& what, int error) {
+ConversionResult Reporter::FailFile(std::string_view what, int error) {
     // A FIFO or a device has no errno to show: the sentence says what it is.
-    if (error == kNotRegularFile) return Fail(what + ": keine gewöhnliche Datei.", "Fehler");
-    return Fail(what + ".", ErrorCaption(error));
+    if (error == kNotRegularFile) return Fail(std::string(what) + std::string(texts::kNotRegularFile), texts::kError);
+    return Fail(std::string(what) + ".", ErrorCaption(error));
+}
+
+ConversionResult Reporter::OpenChosenFileFailed(int error) { return FailFile(texts::kOpenChosenFile, error); }
+ConversionResult Reporter::NotHexText() { return Fail(texts::kNotHexTextText, texts::kNotHexTextCaption); }
+ConversionResult Reporter::OpenSourceFailed(int error) { return FailFile(texts::kOpenSource, error); }
+ConversionResult Reporter::ReadSourceFailed(int error) { return FailFile(texts::kReadSource, error); }
+ConversionResult Reporter::CreateTargetFailed(int error) { return FailFile(texts::kCreateTarget, error); }
+ConversionResult Reporter::SameFile() { return Fail(texts::kSameFile, texts::kError); }
+ConversionResult Reporter::WrongOrder() { return Fail(texts::kWrongOrder, texts::kError); }
+
+ConversionResult Reporter::SourceIsEmpty() {
+    messages_.Show(std::string(texts::kEmptyText), std::string(texts::kEmptyCaption), MessageKind::Warning);
+    return ConversionResult::Failed;
 }
 
 ConversionResult Reporter::WriteFailed(int error) {
-    return Fail("Windows-Fehlernr. " + std::to_string(error), "Fehler beim Schreiben der Zieldatei");
+    return Fail(std::string(texts::kWriteText) + std::to_string(error), texts::kWriteCaption);
 }
 
-ConversionResult Reporter::SourceIsEmpty() {
-    messages_.Show("ist leer", "Die Quelldatei", MessageKind::Warning);
-    return ConversionResult::Failed;
+ConversionResult Reporter::OpenPartFailed(const std::string& name, int error) {
+    return FailFile(name.empty() ? std::string(texts::kOpenPart) : std::string(texts::kOpenPart) + " " + name,
+                    error);
 }
 
-ConversionResult Reporter::SameFile() { return Fail("Zieldatei und Quelldatei sind dieselbe Datei.", "Fehler"); }
-
-void Reporter::Warn(const std::string& text, const std::string& caption) {
-    messages_.Show(text, caption, MessageKind::Warning);
+ConversionResult Reporter::ChecksumMismatch(const std::filesystem::path& keptAs) {
+    std::string text(texts::kChecksumText);
+    if (!keptAs.empty()) {
+        text += "\n";
+        text += texts::kKeptBesideStart;
+        text += keptAs.filename().string();
+        text += texts::kKeptBesideEnd;
+    }
+    messages_.Show(text, std::string(texts::kChecksumCaption), MessageKind::Warning);
+    return ConversionResult::ChecksumMismatch;
 }
 
 bool Reporter::MayReplace(const std::filesystem::path& first, std::uint64_t count) {
-    const std::string question =
-        count <= 1 ? "Die Zieldatei\n" + first.string() + "\nbesteht bereits.\nSoll sie überschrieben werden?"
-                   : "Die Zieldatei\n" + first.string() + "\nund " + std::to_string(count - 1) +
-                         (count == 2 ? " weitere Datei bestehen" : " weitere Dateien bestehen") +
-                         " bereits.\nSollen sie überschrieben werden?";
-    return messages_.Show(question, "ACHTUNG", MessageKind::YesNoWarning) == kAnswerYes;
+    std::string question(texts::kReplaceStart);
+    question += first.string();
+    if (count <= 1) {
+        question += texts::kReplaceOneEnd;
+    } else {
+        question += texts::kReplaceAnd;
+        question += std::to_string(count - 1);
+        question += count == 2 ? texts::kOneMoreFile : texts::kMoreFiles;
+        question += texts::kReplaceManyEnd;
+    }
+    return messages_.Show(question, std::string(texts::kReplaceCaption), MessageKind::YesNoWarning) == kAnswerYes;
 }
 
 void Reporter::PassOnProgress(std::uint64_t done) {

@@ -1,12 +1,13 @@
 #pragma once
-// How the decoder and the encoder tell the user what happened: the failures
-// they share, the overwrite question, and progress values passed on only
-// when they change.
+// How the decoder, the encoder and the header check tell the user what
+// happened: one function for each message they show (the texts are in
+// Messages.h), and progress values passed on only when they change.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
-#include "HexText.h"
+#include "Format.h"
 #include "Services.h"
 
 namespace calverdon {
@@ -15,15 +16,21 @@ class Reporter {
 public:
     explicit Reporter(Services services) : messages_(services.messages), progress_(services.progress) {}
 
-    // An error message; returns Failed for the caller to pass on.
-    ConversionResult Fail(const std::string& text, const std::string& caption);
-    // A file could not be opened or created: `what` is the rest of the
-    // sentence after "Fehler", for example "beim Öffnen der Quelldatei".
-    ConversionResult FailFile(const std::string& what, int error);
-    ConversionResult WriteFailed(int error);
+    // Each failure shows its message and returns Failed for the caller to
+    // pass on. `error` is an errno, or kNotRegularFile.
+    ConversionResult OpenChosenFileFailed(int error);
+    ConversionResult NotHexText();
+    ConversionResult OpenSourceFailed(int error);
+    ConversionResult ReadSourceFailed(int error);
     ConversionResult SourceIsEmpty();
+    ConversionResult CreateTargetFailed(int error);
     ConversionResult SameFile();
-    void Warn(const std::string& text, const std::string& caption);
+    ConversionResult WriteFailed(int error);
+    ConversionResult OpenPartFailed(const std::string& name, int error);
+    ConversionResult WrongOrder();
+    // The checksum did not match; `keptAs` is the name the result was kept
+    // under when that is not the target's. Returns ChecksumMismatch.
+    ConversionResult ChecksumMismatch(const std::filesystem::path& keptAs);
     // Asks before replacing `count` existing files, the first of them
     // `first`; true when the user says yes.
     bool MayReplace(const std::filesystem::path& first, std::uint64_t count);
@@ -42,6 +49,9 @@ public:
     }
 
 private:
+    ConversionResult Fail(std::string_view text, std::string_view caption);
+    // "Fehler N" over the sentence's rest `what` and a full stop.
+    ConversionResult FailFile(std::string_view what, int error);
     void PassOnProgress(std::uint64_t done);
 
     UserMessages& messages_;

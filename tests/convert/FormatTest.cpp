@@ -1,5 +1,5 @@
 // The small rules of the hex-text format: how numbers are read, how parts
-// are named, the checksum and the line generator.
+// are named, and the line generator.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -24,11 +24,6 @@ TEST(LineGeneratorTest, StartsWithTheKnownSequence) {
     EXPECT_EQ(targets.NextLineTarget(), 64);
     EXPECT_EQ(targets.NextLineTarget(), 69);
     EXPECT_EQ(targets.NextLineTarget(), 71);
-}
-
-TEST(ChecksumTest, WrapsAroundModulo32Bits) {
-    // 0xFFFFFFF0 + 0xFF + 4 = 0x1000000F3.
-    EXPECT_EQ(AddToChecksum(0xFFFFFFF0u, 0xFF), 0x000000F3u);
 }
 
 TEST(PairValueTest, ReadsPairsAsStrtolDoes) {
