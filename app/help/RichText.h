@@ -1,5 +1,5 @@
 #pragma once
-// Rich text for the help window: the document model of platform/Rtf.h as a
+// Rich text for the help window: the document model of Rtf.h as a
 // QTextDocument, and the loading of a help file into a text view.
 
 #include <QString>
