@@ -133,8 +133,6 @@ public:
                          std::string_view kilobytesText);
 
 private:
-    // The path of part `number` (1 is the target itself).
-    std::filesystem::path PartPath(std::uint32_t number) const;
     // Checks every path the run will write before anything is written:
     // none may be the source, a folder or a FIFO, and replacing existing
     // files needs the user's yes. Failed when the run must not go on.
@@ -155,19 +153,11 @@ private:
     PendingFile part_;
 };
 
-std::filesystem::path Encoder::PartPath(std::uint32_t number) const {
-    if (number == 1) return target_;
-    // Part names are built on the first part's name as Windows-1252 text,
-    // which the continuation lines carry; the files on disk bear the names
-    // that the decoder will look for.
-    return target_.parent_path() / SafeFileName(Cp1252ToUtf8(PartFileName(firstPartAnsi_, number)));
-}
-
 ConversionResult Encoder::CheckTargets(std::uint32_t parts) {
     std::uint64_t existing = 0;
     std::filesystem::path first;
     for (std::uint32_t number = 1; number <= parts; ++number) {
-        const std::filesystem::path path = PartPath(number);
+        const std::filesystem::path path = PartPath(target_, number);
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0) continue;
         FileId id;
@@ -205,7 +195,7 @@ ConversionResult Encoder::StartPart(std::uint32_t number) {
 ConversionResult Encoder::EndPart(std::string_view lastLine) {
     part_.Writer().Write(lastLine);
     int error = 0;
-    if (!part_.Replace(PartPath(partNumber_), /*sync=*/false, error)) return report_.WriteFailed(error);
+    if (!part_.Replace(PartPath(target_, partNumber_), /*sync=*/false, error)) return report_.WriteFailed(error);
     return ConversionResult::Succeeded;
 }
 

@@ -55,6 +55,19 @@ constexpr bool kSyncToDisk = false;
 constexpr bool kSyncToDisk = true;
 #endif
 
+// The data of the whole chain, when its further parts follow the usual
+// naming in the first part's folder, so that progress runs once over all of
+// it; otherwise those of the first part alone. `firstData` is the first
+// part's size less its header.
+std::uint64_t ChainDataSize(const std::filesystem::path& source, std::uint64_t firstData) {
+    std::uint64_t total = firstData;
+    for (std::uint32_t number = 2;; ++number) {
+        struct stat st {};
+        if (::stat(PartPath(source, number).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return total;
+        total += static_cast<std::uint64_t>(st.st_size);
+    }
+}
+
 // The name beside `target` under which a result that failed its checksum is
 // kept when a file already stands at the target: "bericht (beschädigt).pdf",
 // then "bericht (beschädigt 2).pdf" and so on.
@@ -295,7 +308,7 @@ ConversionResult Decoder::Run(const std::filesystem::path& source, const std::fi
     if (!SkipHeaderLines(*part)) {
         return report_.NotHexText();
     }
-    report_.StartProgress(static_cast<std::uint64_t>(st.st_size) - part->Offset());
+    report_.StartProgress(ChainDataSize(source, static_cast<std::uint64_t>(st.st_size) - part->Offset()));
 
     for (;;) {
         const Stop stop = DecodePart(*part);

@@ -1,5 +1,7 @@
 #include "Names.h"
 
+#include "Cp1252.h"
+
 namespace calverdon {
 
 std::string SafeFileName(std::string_view name) {
@@ -37,6 +39,12 @@ std::string PartFileName(std::string_view firstPart, std::uint32_t number) {
     name += std::to_string(number);
     name += extension;
     return name;
+}
+
+std::filesystem::path PartPath(const std::filesystem::path& firstPart, std::uint32_t number) {
+    if (number == 1) return firstPart;
+    const std::string firstAnsi = Utf8ToCp1252(firstPart.filename().string());
+    return firstPart.parent_path() / SafeFileName(Cp1252ToUtf8(PartFileName(firstAnsi, number)));
 }
 
 std::filesystem::path EncodeTargetFor(const std::filesystem::path& source) {

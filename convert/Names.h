@@ -22,6 +22,12 @@ std::string ErrorCaption(int error);
 // number, and the first part's extension from its last dot on.
 std::string PartFileName(std::string_view firstPart, std::uint32_t number);
 
+// Where part `number` of the chain whose first part is `firstPart` lies:
+// the first part's folder, under the name its continuation line gives as
+// the file system has it (Windows-1252 read back, made safe). Part 1 is
+// the first part itself.
+std::filesystem::path PartPath(const std::filesystem::path& firstPart, std::uint32_t number);
+
 // The target that the program proposes for encoding `source`: its path with
 // the extension (from the last "." of the file name on) replaced by ".txt",
 // or ".txt" appended when the name has no dot.

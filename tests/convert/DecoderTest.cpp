@@ -156,20 +156,25 @@ TEST(DecoderProgressTest, ReportsEachChangedValue) {
     EXPECT_EQ(progress.values, (std::vector<int>{12, 25, 37}));
 }
 
-TEST(DecoderProgressTest, PassesOneHundredInLaterParts) {
+TEST(DecoderProgressTest, RunsOnceOverAChainOfUsualNames) {
     ScratchFolder folder;
     WriteFile(folder / "f.txt", Header("c.bin") + "41++f_2.txt\r\n");
     WriteFile(folder / "f_2.txt", "2 LfdNr\r\n424344~~000016CD");
     RecordingMessages messages;
     RecordingProgress progress;
     ASSERT_EQ(HexToBin(folder / "f.txt", folder / "c.bin", {messages, &progress}), ConversionResult::Succeeded);
-    // Data size 13 ("41++f_2.txt\r\n"); consumed 2 at "41", then 6, 8, 10
-    // after "++". Checksum: 0x41..0x44 sum to 266, plus 16 = 282; 5555 + 282
-    // = 5837 = 0x16CD.
-    EXPECT_EQ(progress.values, (std::vector<int>{15, 46, 61, 76}));
+    // The data of both parts count: 13 ("41++f_2.txt\r\n") and 25 bytes of
+    // f_2.txt, 38 in all; consumed 2 at "41", then 6, 8, 10 after "++".
+    // Checksum: 0x41..0x44 sum to 266, plus 16 = 282; 5555 + 282 = 5837 =
+    // 0x16CD.
+    EXPECT_EQ(progress.values, (std::vector<int>{5, 15, 21, 26}));
+
+    // Parts under other names are not known in advance: the bar runs over
+    // the first part and is full from then on.
+    WriteFile(folder / "g.txt", Header("c.bin") + "41++other.txt\r\n");
+    WriteFile(folder / "other.txt", "2 LfdNr\r\n" + std::string(20, '4') + "~~0");
     RecordingProgress longer;
-    WriteFile(folder / "f_2.txt", "2 LfdNr\r\n" + std::string(20, '4') + "~~0");
-    HexToBin(folder / "f.txt", folder / "d.bin", {messages, &longer});
+    HexToBin(folder / "g.txt", folder / "d.bin", {messages, &longer});
     EXPECT_GT(longer.values.back(), 100);
 }
 
