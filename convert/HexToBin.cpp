@@ -146,6 +146,21 @@ private:
     std::vector<unsigned char> scratch_;
 };
 
+#if defined(CALVERDON_HAVE_SSE2)
+// Decodes up to eight pairs at `in` while they are plain hex digits, adds
+// their bytes to the checksum, and returns how many there were.
+int DecodeEightPairs(const unsigned char* in, unsigned char* out, std::uint32_t& checksum) {
+    std::uint32_t sum = 0;
+    const int plain = DecodeHexBlock(in, out, sum);
+    if (plain == 8) {
+        checksum += sum + 8 * 4u;
+    } else {
+        for (int k = 0; k < plain; ++k) checksum += out[k] + 4u;
+    }
+    return plain;
+}
+#endif
+
 class Decoder {
 public:
     Decoder(Services services, DecodedFile& out, std::optional<FileId> targetId)
@@ -198,13 +213,7 @@ Decoder::Stop Decoder::DecodePart(BufferedReader& part) {
             // within them; the first pair that is not two plain hex digits
             // goes the exact way below.
             if (pairs - i >= 8 && consumed + 16 < report_.NextProgressAt()) {
-                std::uint32_t sum = 0;
-                const int plain = DecodeHexBlock(in + 2 * i, out, sum);
-                if (plain == 8) {
-                    checksum += sum + 8 * 4u;
-                } else {
-                    for (int k = 0; k < plain; ++k) checksum += out[k] + 4u;
-                }
+                const int plain = DecodeEightPairs(in + 2 * i, out, checksum);
                 out += plain;
                 i += static_cast<std::size_t>(plain);
                 consumed += 2u * static_cast<unsigned>(plain);
