@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "Cp1252.h"
+#include "DecodedFile.h"
 #include "File.h"
 #include "HexSimd.h"
 #include "HexToBin.h"
@@ -47,14 +48,6 @@ ScannedChecksum ScanChecksum(BufferedReader& reader) {
     return result;
 }
 
-// Fuzzing builds skip the syncs, which would otherwise take nearly all of
-// their time; every other build syncs.
-#if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
-constexpr bool kSyncToDisk = false;
-#else
-constexpr bool kSyncToDisk = true;
-#endif
-
 // The data of the whole chain, when its further parts follow the usual
 // naming in the first part's folder, so that progress runs once over all of
 // it; otherwise those of the first part alone. `firstData` is the first
@@ -67,84 +60,6 @@ std::uint64_t ChainDataSize(const std::filesystem::path& source, std::uint64_t f
         total += static_cast<std::uint64_t>(st.st_size);
     }
 }
-
-// The name beside `target` under which a result that failed its checksum is
-// kept when a file already stands at the target: "bericht (beschädigt).pdf",
-// then "bericht (beschädigt 2).pdf" and so on.
-std::filesystem::path DamagedName(const std::filesystem::path& target, int attempt) {
-    std::string name = target.stem().string() + std::string(texts::kDamagedSuffix);
-    if (attempt > 1) name += " " + std::to_string(attempt);
-    name += ")" + target.extension().string();
-    return target.parent_path() / name;
-}
-
-// The decoded file under construction. It has no name until it is complete
-// (see PendingFile), so that a file at the target path is either what stood
-// there before or the whole result, never a part of it. Without a target
-// path the bytes are counted and dropped (checking a chain).
-class DecodedFile {
-public:
-    // Creates the pending file; the errno of a failure goes to `error`.
-    bool Create(const std::filesystem::path& target, int& error) {
-        struct stat existing {};
-        const bool exists = ::lstat(target.c_str(), &existing) == 0;
-        if (exists && S_ISDIR(existing.st_mode)) {
-            error = EISDIR;
-            return false;
-        }
-        if (exists && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
-            error = kNotRegularFile;
-            return false;
-        }
-        // A file that could not be opened for writing is not replaced either.
-        if (exists && S_ISREG(existing.st_mode) && ::access(target.c_str(), W_OK) != 0) {
-            error = errno;
-            return false;
-        }
-        if (!file_.Create(target.parent_path(), error)) return false;
-        // A replaced file keeps its permissions; a link is replaced by a
-        // file of the usual mode, whatever its destination's mode is.
-        if (exists && S_ISREG(existing.st_mode)) file_.SetPermissions(existing.st_mode);
-        if (kSyncToDisk) file_.Writer().StartWritebackEarly();
-        target_ = target;
-        return true;
-    }
-
-    // Room for `count` decoded bytes.
-    unsigned char* Reserve(std::size_t count) {
-        if (file_.IsOpen()) return file_.Writer().Reserve(count);
-        if (scratch_.size() < count) scratch_.resize(count);
-        return scratch_.data();
-    }
-    void Commit(std::size_t count) {
-        if (file_.IsOpen()) file_.Writer().Commit(count);
-    }
-    int Error() const { return file_.IsOpen() ? file_.Writer().Error() : 0; }
-    const std::filesystem::path& Target() const { return target_; }
-
-    // Gives the finished file its name. A verified result replaces the
-    // target; an unverified one never replaces an existing file and goes
-    // beside it instead. `written` tells where it went.
-    bool Keep(bool verified, std::filesystem::path& written, int& error) {
-        if (!file_.IsOpen()) return true;
-        if (verified) {
-            written = target_;
-            return file_.Replace(target_, kSyncToDisk, error);
-        }
-        for (int attempt = 0; attempt < 1000; ++attempt) {
-            written = attempt == 0 ? target_ : DamagedName(target_, attempt);
-            if (file_.PublishNew(written, kSyncToDisk, error)) return true;
-            if (error != EEXIST) return false;
-        }
-        file_.Discard();
-        return false;
-    }
-
-private:
-    PendingFile file_;
-    std::filesystem::path target_;
-    std::vector<unsigned char> scratch_;
-};
 
 #if defined(CALVERDON_HAVE_SSE2)
 // Decodes up to eight pairs at `in` while they are plain hex digits, adds
