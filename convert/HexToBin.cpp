@@ -18,6 +18,7 @@
 #include "Names.h"
 #include "PairReading.h"
 #include "PendingFile.h"
+#include "TolerantReading.h"
 #include "Report.h"
 
 namespace calverdon {
@@ -95,7 +96,16 @@ private:
     // nullptr after a failure that has been told.
     std::unique_ptr<BufferedReader> OpenNextPart(const std::filesystem::path& folder, BufferedReader& part,
                                                  ConversionResult& failure);
-    ConversionResult Finish(bool mismatch, std::filesystem::path* written);
+    ConversionResult Finish(bool mismatch);
+    // After a failed checksum, or a failure that mail's changes to the text
+    // can cause: the chain read once more the lenient way
+    // (TolerantReading.h); true when that gave a verified result, which is
+    // then kept.
+    bool Repaired();
+    template <typename Report>
+    ConversionResult FailUnlessRepaired(Report report) {
+        return Repaired() ? report_.Repaired() : report();
+    }
     bool IsTarget(const FileId& id) const { return targetId_ && id == *targetId_; }
 
     Reporter report_;
@@ -104,6 +114,9 @@ private:
     // Every part read so far, so that a chain that loops back on itself
     // ends at the first part it would read again.
     std::set<std::pair<dev_t, ino_t>> partsRead_;
+    std::filesystem::path source_;
+    const std::filesystem::path* target_ = nullptr;
+    std::filesystem::path* written_ = nullptr;
     std::int64_t expectedPart_ = 1;
 
     std::uint32_t checksum_ = kChecksumStart;
@@ -196,7 +209,7 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
         fd.Close();
     }
     if (!fd.IsOpen()) {
-        failure = report_.OpenPartFailed(name, error);
+        failure = FailUnlessRepaired([&] { return report_.OpenPartFailed(name, error); });
         return nullptr;
     }
     if (IsTarget(id)) {
@@ -207,7 +220,7 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
     const long number = ReadLeadingNumber(next->GetLine(kMaxLine));
     ++expectedPart_;
     if (number != expectedPart_ || !partsRead_.insert({id.device, id.inode}).second) {
-        failure = report_.WrongOrder();
+        failure = FailUnlessRepaired([&] { return report_.WrongOrder(); });
         return nullptr;
     }
     return next;
@@ -216,6 +229,9 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
 ConversionResult Decoder::Run(const std::filesystem::path& source, const std::filesystem::path* target,
                               std::filesystem::path* written) {
     const std::filesystem::path folder = source.parent_path();
+    source_ = source;
+    target_ = target;
+    written_ = written;
 
     int error = 0;
     UniqueFd sourceFd = OpenForReading(source, error);
@@ -229,9 +245,7 @@ ConversionResult Decoder::Run(const std::filesystem::path& source, const std::fi
     }
 
     auto part = std::make_unique<BufferedReader>(std::move(sourceFd));
-    if (!SkipHeaderLines(*part)) {
-        return report_.NotHexText();
-    }
+    if (!SkipHeaderLines(*part)) return FailUnlessRepaired([&] { return report_.NotHexText(); });
     report_.StartProgress(ChainDataSize(source, static_cast<std::uint64_t>(st.st_size) - part->Offset()));
 
     for (;;) {
@@ -240,11 +254,11 @@ ConversionResult Decoder::Run(const std::filesystem::path& source, const std::fi
         if (part->Error() != 0) return report_.ReadSourceFailed(part->Error());
         if (stop == Stop::EndLine) {
             const ScannedChecksum sum = ScanChecksum(*part);
-            return Finish(sum.digits == 0 || sum.value != checksum_, written);
+            return Finish(sum.digits == 0 || sum.value != checksum_);
         }
         // Data that end without their end line are cut short: a truncated
         // file must not pass as good.
-        if (stop == Stop::EndOfData) return Finish(true, written);
+        if (stop == Stop::EndOfData) return Finish(true);
 
         ConversionResult failure = ConversionResult::Failed;
         part = OpenNextPart(folder, *part, failure);
@@ -252,13 +266,25 @@ ConversionResult Decoder::Run(const std::filesystem::path& source, const std::fi
     }
 }
 
-ConversionResult Decoder::Finish(bool mismatch, std::filesystem::path* written) {
+ConversionResult Decoder::Finish(bool mismatch) {
+    if (mismatch && Repaired()) return report_.Repaired();
     std::filesystem::path where;
     int error = 0;
     if (!out_.Keep(!mismatch, where, error)) return report_.WriteFailed(error);
-    if (written != nullptr) *written = where;
+    if (written_ != nullptr) *written_ = where;
     if (!mismatch) return ConversionResult::Succeeded;
     return report_.ChecksumMismatch(where.filename() != out_.Target().filename() ? where : std::filesystem::path());
+}
+
+bool Decoder::Repaired() {
+    DecodedFile retry;
+    int error = 0;
+    if (target_ != nullptr && !retry.Create(*target_, error)) return false;
+    if (!ReadChainTolerantly(source_, retry, targetId_)) return false;
+    std::filesystem::path where;
+    if (!retry.Keep(true, where, error)) return false;
+    if (written_ != nullptr) *written_ = where;
+    return true;
 }
 
 }  // namespace

@@ -53,6 +53,13 @@ inline constexpr std::string_view kKeptBesideEnd = "\" gespeichert; die bestehen
 // Decoder: the name under which that happens: "NAME (beschädigt).EXT".
 inline constexpr std::string_view kDamagedSuffix = " (beschädigt";
 
+// Decoder: the strict reading failed its checksum, but a second reading
+// that allows what mail does to text (line ends, quoting, blanks) matched
+// it; the result is kept as good (information).
+inline constexpr std::string_view kRepairedCaption = "Hinweis";
+inline constexpr std::string_view kRepairedText =
+    "Zeilenenden oder E-Mail-Zitatzeichen der Hex-Text-Datei wurden beim Lesen repariert; die Prüfsumme stimmt.";
+
 // Decoder and encoder: a yes/no question before replacing existing files:
 // "Die Zieldatei", the path, then "besteht bereits. Soll sie überschrieben
 // werden?" for one file, or "und N weitere Datei(en) bestehen bereits.

@@ -1,10 +1,12 @@
 #include <cstring>
+#include <optional>
 
 #include "Cp1252.h"
 #include "File.h"
 #include "Format.h"
 #include "Names.h"
 #include "ReadTargetName.h"
+#include "TolerantReading.h"
 #include "Report.h"
 
 namespace calverdon {
@@ -41,6 +43,20 @@ std::string DropLast(std::string line) {
     return line;
 }
 
+// The name line of a header read the way the format is written, as
+// Windows-1252 text; nothing when the first line is not the magic line or
+// the name line is missing or longer than the decoder reads.
+std::optional<std::string> StrictHeaderName(BufferedReader& reader) {
+    std::size_t bytes = 0;
+    if (DropLast(ReadTextLine(reader, bytes)) != kMagicLine) return std::nullopt;
+    const std::string nameLine = ReadTextLine(reader, bytes);
+    // A file that ends right after the magic line carries no name.
+    if (nameLine.empty() || bytes > kMaxNameLineBytes) return std::nullopt;
+    // The name is a C string in the file: it ends at a NUL byte.
+    const std::string name = DropLast(nameLine);
+    return std::string(name.c_str(), std::strlen(name.c_str()));
+}
+
 }  // namespace
 
 std::string ReadTargetName(const std::filesystem::path& source, UserMessages& messages) {
@@ -51,26 +67,11 @@ std::string ReadTargetName(const std::filesystem::path& source, UserMessages& me
         return {};
     }
     BufferedReader reader(std::move(fd));
-
-    std::size_t bytes = 0;
-    if (DropLast(ReadTextLine(reader, bytes)) != kMagicLine) {
-        Reporter({messages}).NotHexText();
-        return {};
-    }
-    const std::string nameLine = ReadTextLine(reader, bytes);
-    // A file that ends right after the magic line carries no name.
-    if (nameLine.empty() || bytes > kMaxNameLineBytes) {
-        Reporter({messages}).NotHexText();
-        return {};
-    }
-    // The name is a C string in the file: it ends at a NUL byte.
-    const std::string ansiName = DropLast(nameLine);
-    const std::string name =
-        SafeFileName(Cp1252ToUtf8(std::string_view(ansiName.c_str(), std::strlen(ansiName.c_str()))));
-    if (name.empty()) {
-        Reporter({messages}).NotHexText();
-        return {};
-    }
+    std::optional<std::string> ansiName = StrictHeaderName(reader);
+    // A header that mail has quoted, or whose line ends are CR alone.
+    if (!ansiName) ansiName = ReadQuotedHeaderName(source);
+    const std::string name = ansiName ? SafeFileName(Cp1252ToUtf8(*ansiName)) : std::string();
+    if (name.empty()) Reporter({messages}).NotHexText();
     return name;
 }
 

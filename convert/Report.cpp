@@ -53,6 +53,11 @@ ConversionResult Reporter::ChecksumMismatch(const std::filesystem::path& keptAs)
     return ConversionResult::ChecksumMismatch;
 }
 
+ConversionResult Reporter::Repaired() {
+    messages_.Show(std::string(texts::kRepairedText), std::string(texts::kRepairedCaption), MessageKind::Information);
+    return ConversionResult::Succeeded;
+}
+
 bool Reporter::MayReplace(const std::filesystem::path& first, std::uint64_t count) {
     std::string question(texts::kReplaceStart);
     question += first.string();

@@ -31,6 +31,9 @@ public:
     // The checksum did not match; `keptAs` is the name the result was kept
     // under when that is not the target's. Returns ChecksumMismatch.
     ConversionResult ChecksumMismatch(const std::filesystem::path& keptAs);
+    // The checksum matched only when the chain was read leniently: tells
+    // that mail had changed it and returns Succeeded.
+    ConversionResult Repaired();
     // Asks before replacing `count` existing files, the first of them
     // `first`; true when the user says yes.
     bool MayReplace(const std::filesystem::path& first, std::uint64_t count);

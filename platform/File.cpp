@@ -122,6 +122,8 @@ std::span<const unsigned char> BufferedReader::Peek() {
 }
 
 std::size_t BufferedReader::Want(std::size_t count) {
+    // More than the buffer holds can never be available at once.
+    count = std::min(count, buffer_.size());
     while (end_ - pos_ < count && Refill()) {
     }
     return end_ - pos_;
