@@ -218,37 +218,48 @@ TEST(KcBarcodeWidthTest, CharactersOutsideWindows1252AreDropped) {
     EXPECT_EQ(BarSpans(plain), BarSpans(mixed));
 }
 
-struct FitRow {
-    const char* name;
-    int module;
-    int maxWidth;
-    int fittedModule;
-    int width;
-};
+// The width of the symbol at the given module, with fitting off.
+int UnfittedWidth(KBcType type, int dpi, const std::u16string& data, int module) {
+    RecordingCanvas canvas(dpi);
+    KcBarcode bc(&canvas, type, u"", 0, false);
+    bc.Module = module;
+    return bc.PrintWidth(data);
+}
 
-TEST(KcBarcodeFittingTest, ModuleIsFittedToMaxWidth) {
-    // Code 128 "12345678" at 96 dpi is 79 modules: 158 pixels while the
-    // narrow width is 2 (265 to 529 um), 237 from 530 um (narrow 3), 79
-    // below 265 um (narrow 1).
-    const std::vector<FitRow> rows = {
-        {"fitting off", 460, 0, 460, 158},
-        {"grows until one step before too wide", 460, 200, 529, 158},
-        {"grows to exactly MaxWidth at MaxModule", 460, 237, 530, 237},
-        {"too wide even at MinModule", 460, 100, 381, 158},
-        {"below MinModule, grows until too wide", 200, 100, 265, 158},
-        {"generous: grows to MaxModule", 460, 1000, 530, 237},
-    };
-    for (const FitRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        RecordingCanvas canvas(96);
-        KcBarcode bc(&canvas, bcCode128, u"", 0, false);
-        bc.Module = row.module;
-        bc.MaxWidth = row.maxWidth;
-        EXPECT_EQ(bc.PrintWidth(u"12345678"), row.width);
-        EXPECT_EQ(bc.Module, row.fittedModule);
-        // Fitting again starts from the fitted module and ends there.
-        EXPECT_EQ(bc.PrintWidth(u"12345678"), row.width);
-        EXPECT_EQ(bc.Module, row.fittedModule);
+TEST(KcBarcodeFittingTest, FittedSymbolFitsAndNoWiderOneWould) {
+    // Largest widths from that of the symbol at the type's smallest module
+    // to beyond that at its largest, so that a module that fits exists.
+    const std::u16string data = u"1234";
+    for (const KBcType type : {bcCode2of5I, bcCode39, bcCode128, bcEAN128}) {
+        for (const int dpi : {96, 300}) {
+            RecordingCanvas probeCanvas(dpi);
+            const KcBarcode probe(&probeCanvas, type, u"", 0, false);
+            const int narrowest = UnfittedWidth(type, dpi, data, probe.MinModule);
+            const int widest = UnfittedWidth(type, dpi, data, probe.MaxModule);
+            for (const int maxWidth : {narrowest, (narrowest + widest) / 2, widest - 1, widest, widest + 100}) {
+                if (maxWidth < narrowest) continue;
+                SCOPED_TRACE("type " + std::to_string(static_cast<int>(type)) + ", " + std::to_string(dpi) + " dpi, MaxWidth " +
+                             std::to_string(maxWidth));
+                RecordingCanvas canvas(dpi);
+                KcBarcode bc(&canvas, type, u"", 0, false);
+                bc.MaxWidth = maxWidth;
+                const int width = bc.Print(0, 0, data);
+                const int module = bc.Module;
+                EXPECT_TRUE(canvas.texts.empty());  // no overflow marker
+                EXPECT_GE(module, bc.MinModule);
+                EXPECT_LE(module, bc.MaxModule);
+                EXPECT_EQ(width, UnfittedWidth(type, dpi, data, module));
+                EXPECT_LE(width, maxWidth);
+                // Unless the symbol fills MaxWidth or the module is at its
+                // largest, one micrometre more makes it too wide.
+                if (width < maxWidth && module < bc.MaxModule) {
+                    EXPECT_GT(UnfittedWidth(type, dpi, data, module + 1), maxWidth);
+                }
+                // Fitting again starts from the fitted module and ends there.
+                EXPECT_EQ(bc.PrintWidth(data), width);
+                EXPECT_EQ(bc.Module, module);
+            }
+        }
     }
 }
 
