@@ -35,19 +35,6 @@
 namespace calverdon::cli {
 namespace {
 
-struct BarcodeOptions {
-    std::string type;
-    int dpi = 300;
-    std::optional<int> module;
-    int height = 0;
-    int rotation = 0;
-    int maxWidth = 0;
-    bool alternateEnd = false;
-    std::optional<int> margin;
-    std::string output;
-    std::string data;
-};
-
 const std::map<std::string, KBcType>& TypeNames() {
     static const std::map<std::string, KBcType> names = {
         {"2of5i", bcCode2of5I}, {"code39", bcCode39}, {"code128", bcCode128}, {"ean128", bcEAN128}};
@@ -208,6 +195,8 @@ std::optional<int> Render(OutputFormat format, const std::string& path, int dpi,
     return std::nullopt;
 }
 
+}  // namespace
+
 int RunBarcode(const BarcodeOptions& options, Console& console) {
     const std::optional<OutputFormat> format = FormatOf(options.output);
     if (!format) {
@@ -255,8 +244,6 @@ int RunBarcode(const BarcodeOptions& options, Console& console) {
     }
     return kExitConverted;
 }
-
-}  // namespace
 
 Command AddBarcodeCommand(CLI::App& app) {
     auto options = std::make_shared<BarcodeOptions>();

@@ -5,15 +5,16 @@
 
 namespace calverdon::cli {
 
-int ExitCodeFor(int conversionResult) {
-    switch (conversionResult) {
-        case 1:
+int ExitCodeFor(ConversionResult result) {
+    switch (result) {
+        case ConversionResult::Succeeded:
             return kExitConverted;
-        case 0:
+        case ConversionResult::ChecksumMismatch:
             return kExitChecksum;
-        default:
-            return kExitFailed;
+        case ConversionResult::Failed:
+            break;
     }
+    return kExitFailed;
 }
 
 int RunCli(int argc, const char* const* argv, Console& console) {
@@ -41,6 +42,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
         AddVersionCommand(app),
         AddPhonetikCommand(app),
         AddDistanceCommand(app),
+        AddExtractCommand(app),
     };
     for (auto& [sub, run] : commands) {
         sub->group("Unterbefehle");

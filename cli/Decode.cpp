@@ -5,13 +5,6 @@
 #include "HexText.h"
 
 namespace calverdon::cli {
-namespace {
-
-struct DecodeOptions {
-    std::string source;
-    std::string target;
-    bool yes = false;
-};
 
 int RunDecode(const DecodeOptions& options, Console& console) {
     ConsoleMessages messages(console, options.yes);
@@ -25,10 +18,8 @@ int RunDecode(const DecodeOptions& options, Console& console) {
     std::filesystem::path written;
     const ConversionResult result = HexToBin(source, target, {messages, &progress}, &written);
     if (result != ConversionResult::Failed) console.out << Printable(written.string()) << '\n';
-    return ExitCodeFor(static_cast<int>(result));
+    return ExitCodeFor(result);
 }
-
-}  // namespace
 
 Command AddDecodeCommand(CLI::App& app) {
     auto options = std::make_shared<DecodeOptions>();

@@ -12,10 +12,6 @@
 namespace calverdon::cli {
 namespace {
 
-struct DistanceOptions {
-    std::vector<std::string> words;
-};
-
 // A character that Windows-1252 cannot hold becomes the substitute control
 // character (0x1A): it still counts as one character, equal to no letter.
 constexpr char kSubstitute = '\x1A';
@@ -28,6 +24,8 @@ bool WriteDistance(const std::string& first, const std::string& second, std::ost
     out << distance << '\n';
     return distance >= 0;
 }
+
+}  // namespace
 
 int RunDistance(const DistanceOptions& options, Console& console) {
     if (options.words.size() == 1 || options.words.size() > 2) {
@@ -58,8 +56,6 @@ int RunDistance(const DistanceOptions& options, Console& console) {
     }
     return exitCode;
 }
-
-}  // namespace
 
 Command AddDistanceCommand(CLI::App& app) {
     auto options = std::make_shared<DistanceOptions>();

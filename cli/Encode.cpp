@@ -6,14 +6,6 @@
 #include "HexText.h"
 
 namespace calverdon::cli {
-namespace {
-
-struct EncodeOptions {
-    std::vector<std::string> sources;
-    std::string target;
-    std::string kilobytes = "0";
-    bool yes = false;
-};
 
 int RunEncode(const EncodeOptions& options, Console& console) {
     if (!options.target.empty() && options.sources.size() > 1) {
@@ -38,8 +30,6 @@ int RunEncode(const EncodeOptions& options, Console& console) {
     }
     return exitCode;
 }
-
-}  // namespace
 
 Command AddEncodeCommand(CLI::App& app) {
     auto options = std::make_shared<EncodeOptions>();

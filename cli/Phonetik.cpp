@@ -12,16 +12,13 @@
 namespace calverdon::cli {
 namespace {
 
-struct PhonetikOptions {
-    std::vector<std::string> words;
-    int maxLength = 32767;
-};
-
 // One code per line, an empty line for an empty code. Characters that
 // Windows-1252 cannot hold are dropped: the coding would drop them anyway.
 void WriteCode(const std::string& utf8, std::int16_t maxLength, std::ostream& out) {
     out << Utf16ToUtf8(kPhonetik(Utf8ToCp1252(utf8, std::nullopt), maxLength)) << '\n';
 }
+
+}  // namespace
 
 int RunPhonetik(const PhonetikOptions& options, Console& console) {
     const auto maxLength = static_cast<std::int16_t>(options.maxLength);  // range checked by the parser
@@ -36,8 +33,6 @@ int RunPhonetik(const PhonetikOptions& options, Console& console) {
     }
     return kExitConverted;
 }
-
-}  // namespace
 
 Command AddPhonetikCommand(CLI::App& app) {
     auto options = std::make_shared<PhonetikOptions>();
