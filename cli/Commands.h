@@ -76,6 +76,15 @@ struct DistanceOptions {
     std::vector<std::string> words;
 };
 Command AddDistanceCommand(CLI::App& app);
+
+struct ExtractOptions {
+    std::vector<std::string> sources;
+    std::string folder;  // empty: the current folder
+    bool yes = false;
+    bool dryRun = false;
+};
+Command AddExtractCommand(CLI::App& app);
+int RunExtract(const ExtractOptions& options, Console& console);
 int RunDistance(const DistanceOptions& options, Console& console);
 
 struct ExtractOptions {
