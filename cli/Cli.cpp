@@ -43,7 +43,6 @@ int RunCli(int argc, const char* const* argv, Console& console) {
         AddPhonetikCommand(app),
         AddDistanceCommand(app),
         AddExtractCommand(app),
-        AddExtractCommand(app),
     };
     for (auto& [sub, run] : commands) {
         sub->group("Unterbefehle");

@@ -87,15 +87,6 @@ Command AddExtractCommand(CLI::App& app);
 int RunExtract(const ExtractOptions& options, Console& console);
 int RunDistance(const DistanceOptions& options, Console& console);
 
-struct ExtractOptions {
-    std::vector<std::string> sources;
-    std::string folder;  // empty: the current folder
-    bool yes = false;
-    bool dryRun = false;
-};
-Command AddExtractCommand(CLI::App& app);
-int RunExtract(const ExtractOptions& options, Console& console);
-
 // Parses the arguments and runs the chosen subcommand; returns the exit code.
 int RunCli(int argc, const char* const* argv, Console& console);
 
