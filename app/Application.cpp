@@ -1,10 +1,10 @@
 #include "Application.h"
 
 #include <QLibraryInfo>
-#include <QMessageBox>
 #include <QTranslator>
 
 #include "Components.h"
+#include "QtServices.h"
 
 namespace calverdon::gui {
 
@@ -20,7 +20,7 @@ QString ExceptionText(std::exception_ptr exception) {
 
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv), display_([](const QString& caption, const QString& text) {
-          QMessageBox::critical(nullptr, caption, text);
+          BuildMessageBox(text, caption, MessageKind::Error, nullptr)->exec();
       }) {}
 
 void TApplication::Initialise() {

@@ -2,11 +2,44 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QLayout>
 #include <QProgressBar>
 
 #include <algorithm>
 
+#include "Components.h"
+
 namespace calverdon::gui {
+namespace {
+
+// The width of a caption in a title bar. The window manager draws it in a
+// font of its own that the program cannot ask for; Qt's title-bar font,
+// the box's font and the windows' font stand in for it, bold as many title
+// bars are, and the widest of them counts.
+int CaptionWidth(const QString& caption, const QWidget& box) {
+    int widest = 0;
+    for (QFont font : {QApplication::font("QMdiSubWindowTitleBar"), box.font(), FormFont()}) {
+        font.setBold(true);
+        widest = std::max(widest, QFontMetrics(font).horizontalAdvance(caption));
+    }
+    return widest;
+}
+
+// QMessageBox fixes its own size whenever it shows, from its layout's
+// minimum width and a rough allowance for the caption. The button box
+// spans the whole layout and outlives any rebuilding of it, so its minimum
+// width carries the caption's.
+void FitToCaption(QMessageBox& box) {
+    auto* buttons = box.findChild<QDialogButtonBox*>();
+    if (buttons == nullptr || box.layout() == nullptr) return;
+    const QMargins margins = box.layout()->contentsMargins();
+    const int width = CaptionWidth(box.windowTitle(), box) + kTitleBarRoom;
+    buttons->setMinimumWidth(std::max(0, width - margins.left() - margins.right()));
+}
+
+}  // namespace
 
 std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, const QString& caption, MessageKind kind,
                                              QWidget* owner) {
@@ -27,6 +60,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, const QString&
         box->button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
         box->button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
     }
+    FitToCaption(*box);
     return box;
 }
 

@@ -16,9 +16,15 @@ class QWidget;
 
 namespace calverdon::gui {
 
+// What a title bar needs beside its caption: the window icon on the left,
+// the close box and perhaps two more buttons on the right, and margins.
+inline constexpr int kTitleBarRoom = 120;
+
 // The box for one message: stop, exclamation or information icon with an
 // OK button for the kinds 16, 48 and 64; exclamation icon with "Ja" and
-// "Nein" for 52. Any other kind shows an information box.
+// "Nein" for 52. Any other kind shows an information box. Most messages
+// split one sentence between caption and text, so the box is made wide
+// enough for its whole caption in the title bar, not only for its text.
 std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, const QString& caption, MessageKind kind,
                                              QWidget* owner);
 

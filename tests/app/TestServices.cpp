@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "Components.h"
+#include "Messages.h"
 #include "QtServices.h"
 
 using namespace calverdon;
@@ -57,6 +58,36 @@ private slots:
         for (QAbstractButton* button : box->buttons()) texts << button->text().remove(QLatin1Char('&'));
         texts.sort();
         QCOMPARE(texts, buttons);
+    }
+
+    // A window manager cuts a caption that is wider than the title bar. The
+    // longest captions: the engine's two longest, the window's refusal of
+    // an extension, and the overwrite question; each must fit bold in the
+    // program's font beside the title bar's icon and buttons.
+    void boxWideEnoughForCaption_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        const auto fromTable = [](std::string_view text) { return QString::fromUtf8(text.data(), text.size()); };
+        QTest::newRow("write error") << fromTable(texts::kWriteCaption) << "Windows-Fehlernr. 28" << 16;
+        QTest::newRow("not hex-text") << fromTable(texts::kNotHexTextCaption) << fromTable(texts::kNotHexTextText)
+                                      << 16;
+        QTest::newRow("refused extension") << "Andere Endungen als '.txt'" << "sind nicht zulässig." << 64;
+        QTest::newRow("overwrite question")
+            << fromTable(texts::kReplaceCaption) << "Die Zieldatei\n/x\nbesteht bereits.\nSoll sie überschrieben werden?"
+            << 52;
+    }
+
+    void boxWideEnoughForCaption() {
+        QFETCH(QString, caption);
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        auto box = BuildMessageBox(text, caption, static_cast<MessageKind>(kind), nullptr);
+        box->show();  // a box takes its size as it shows
+        QFont font = FormFont();
+        font.setBold(true);
+        const int needed = QFontMetrics(font).horizontalAdvance(caption) + kTitleBarRoom;
+        QVERIFY2(box->width() >= needed, qPrintable(QStringLiteral("%1 < %2").arg(box->width()).arg(needed)));
     }
 
     void questionAnswers_data() {
