@@ -1,7 +1,7 @@
 // calverdon-cli barcode, run in-process: the printed width, the image size
 // with its margin, the three file formats, fitting, the overflow marker and
-// wrong usage. Widths come from the worked examples (Code 128 "12345678" is
-// 79 modules; 6 pixels each at 300 dpi, 2 at 96).
+// wrong usage. Widths are worked out by hand (Code 128 "12345678" is 79
+// modules; 6 pixels each at 300 dpi, 2 at 96).
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The pure parts of the barcode library: element widths in pixels, symbol
-// values and module texts. Expected values are worked examples or hand
-// derivations (shown beside the row) made with the ISO pattern tables;
+// values and module texts. Expected values are worked out by hand (the
+// arithmetic beside the rows) from the symbologies' character tables;
 // none is taken from our output.
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ TEST(ElementWidthTest, NarrowWidthIsTruncatedExtentPlusOne) {
         {300, 254, 4},  // e = 3 exactly after the float step: 3 + 1, not 3
         {600, 127, 4},  // the same product, 76200
         {96, 529, 2},   // e = 1.9993
-        {96, 530, 3},   // e = 2.0031: where the fitting examples jump
+        {96, 530, 3},   // e = 2.0031: the first module of 3 pixels at 96 dpi
     }};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.dpi) + " dpi, " + std::to_string(row.module) + " um");
@@ -76,16 +76,16 @@ struct ValuesRow {
     std::vector<int> values;  // start to check value
 };
 
-TEST(Code128Test, SymbolValuesOfTheWorkedExamples) {
+TEST(Code128Test, SymbolValuesUpToTheCheckValue) {
+    // Check values worked out by hand: sum = start + sum of place * value,
+    // check = sum % 103.
     const std::vector<ValuesRow> rows = {
-        // Worked examples.
-        {"digits in set C", u"12345678", {105, 12, 34, 56, 78, 47}},
-        {"two digits stay in set B", u"AB12", {104, 33, 34, 17, 18, 19}},
-        {"empty", u"", {104, 1}},
-        {"set C then B", u"1234AB", {105, 12, 34, 100, 33, 34, 66}},
-        {"odd run: first digit in B", u"A12345", {104, 33, 17, 99, 23, 45, 64}},
-        {"umlaut in set B", u"Müller", {104, 45, 93, 76, 76, 69, 82, 56}},
-        // Hand derived: sum = start + sum of place * value, check = sum % 103.
+        {"digits in set C", u"12345678", {105, 12, 34, 56, 78, 47}},            // 665 % 103
+        {"two digits stay in set B", u"AB12", {104, 33, 34, 17, 18, 19}},       // 328 % 103
+        {"empty", u"", {104, 1}},                                               // 104 % 103
+        {"set C then B", u"1234AB", {105, 12, 34, 100, 33, 34, 66}},            // 787 % 103
+        {"odd run: first digit in B", u"A12345", {104, 33, 17, 99, 23, 45, 64}},  // 785 % 103
+        {"umlaut in set B", u"Müller", {104, 45, 93, 76, 76, 69, 82, 56}},      // 1704 % 103
         {"four digits start in C", u"1234", {105, 12, 34, 82}},           // 185 % 103
         {"five digits start in B", u"12345", {104, 17, 99, 23, 45, 53}},  // 568 % 103
         {"German letters", u"ÄÖÜäöüß", {104, 59, 60, 61, 91, 92, 93, 94, 34}},  // 2506 % 103
@@ -99,8 +99,8 @@ TEST(Code128Test, SymbolValuesOfTheWorkedExamples) {
 }
 
 TEST(Code128Test, ModuleTextOfTwelveToSeventyEight) {
-    // Start C, 12, 34, 56, 78, check 47 and the stop, from the ISO table:
-    // 79 modules in all.
+    // Start C, 12, 34, 56, 78, check 47 and the stop, looked up in the
+    // Code 128 pattern table: 79 modules in all.
     const std::string expected = "211232" "112232" "131123" "331121" "241112" "133121" "2331112";
     const std::string text = Code128ModuleText(Code128Values("12345678"), false);
     EXPECT_EQ(text, expected);
@@ -114,17 +114,18 @@ TEST(Code128Test, AlternateEndReplacesTheStop) {
     EXPECT_EQ(text, "211214" "222122" "1233213");  // Start B, check 1, alternate end
 }
 
-TEST(Ean128Test, SymbolValuesOfTheWorkedExamples) {
+TEST(Ean128Test, SymbolValuesUpToTheCheckValue) {
+    // Check values worked out by hand as for Code 128; Start C and FNC1
+    // alone add 105 + 102 = 207.
     const std::vector<ValuesRow> rows = {
-        // Worked examples.
         {"GTIN with identifier", u"(01)12345678901234",
-         {105, 102, 1, 12, 34, 56, 78, 90, 12, 100, 19, 20, 75}},
+         {105, 102, 1, 12, 34, 56, 78, 90, 12, 100, 19, 20, 75}},  // 3165 % 103
         {"same without parentheses", u"0112345678901234", {105, 102, 1, 12, 34, 56, 78, 90, 12, 100, 19, 20, 75}},
-        {"batch with letters", u"(10)ABC123", {105, 102, 100, 17, 16, 33, 34, 35, 17, 18, 19, 79}},
-        {"last two digits in B", u"123456", {105, 102, 12, 34, 100, 21, 22, 43}},
-        {"empty", u"", {105, 102, 1}},
-        {"two digits", u"12", {105, 102, 100, 17, 18, 15}},
-        // Hand derived: 207 + 2 * 100 + 3 * 33 = 506, 506 % 103 = 94.
+        {"batch with letters", u"(10)ABC123", {105, 102, 100, 17, 16, 33, 34, 35, 17, 18, 19, 79}},  // 1624 % 103
+        {"last two digits in B", u"123456", {105, 102, 12, 34, 100, 21, 22, 43}},  // 970 % 103
+        {"empty", u"", {105, 102, 1}},                                         // 207 % 103
+        {"two digits", u"12", {105, 102, 100, 17, 18, 15}},                   // 530 % 103
+        // 207 + 2 * 100 + 3 * 33 = 506, 506 % 103 = 94.
         {"letter first", u"A", {105, 102, 100, 33, 94}},
         // Blanks and an unpaired parenthesis go; "0112345678" remains:
         // 207 + 2*1 + 3*12 + 4*34 + 5*56 + 6*100 + 7*23 + 8*24 = 1614, % 103 = 69.
@@ -197,7 +198,7 @@ struct TextRow {
 constexpr const char* kStar = "0100101000";
 
 TEST(Code39Test, ModuleTexts) {
-    // Patterns from the ISO/IEC 16388 table, each followed by the gap "0".
+    // Patterns from the Code 39 character table, each followed by the gap "0".
     const std::string a = "1000010010", b = "0010010010", c = "1010010000", dash = "0100001010";
     const std::string one = "1001000010", five = "1001100000", slash = "0101000100", dollar = "0101010000";
     const std::vector<TextRow> rows = {
@@ -222,7 +223,7 @@ TEST(Code2of5ITest, ModuleTexts) {
     const std::string pair01 = "sLslSlSlsL";  // bars of 0 NNWWN, spaces of 1 WNNNW
     const std::string pair23 = "sLSLslslSl";  // bars of 2 NWNNW, spaces of 3 WWNNN
     const std::vector<TextRow> rows = {
-        {"worked example", u"1234", "slslSlsLslslSLSlSlsLslsLSls"},
+        {"two pairs", u"1234", "slsl" + pair12 + pair34 + "Sls"},
         {"a dash between pairs", u"12-34", "slsl" + pair12 + pair34 + "Sls"},
         {"letters around", u"x12y", "slsl" + pair12 + "Sls"},
         {"a letter inside a pair", u"1a2", "slsl" + pair12 + "Sls"},

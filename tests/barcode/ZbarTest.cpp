@@ -160,7 +160,7 @@ TEST(ZbarTest, Code39) {
     ScanRows({
         {"letters, dash and digits", bcCode39, u"CODE-39", "CODE-39"},
         {"lower case as capitals", bcCode39, u"abc 123", "ABC 123"},
-        {"the four specials", bcCode39, u"A$B/C+D%E", "A$B/C+D%E"},
+        {"dollar, slash, plus and percent", bcCode39, u"A$B/C+D%E", "A$B/C+D%E"},
         {"full stop and asterisk dropped", bcCode39, u"1.5*", "15"},
         {"umlaut dropped", bcCode39, u"MÜLLER", "MLLER"},
         {"at 96 dpi", bcCode39, u"K96", "K96", 96},

@@ -22,12 +22,13 @@ struct DecodeRow {
     std::optional<std::string> target;  // bytes of out.bin afterwards, or none
 };
 
+// 5555 + 0x41 + 0x42 + 0x43 + 3 * 4 = 5765 = 0x1685.
 const std::string kAbc = Header("abc.bin") + "414243~~00001685";
 
 // Sum of the bytes plus 4 each, on top of 5555, worked out by hand in each
 // row's comment.
 const DecodeRow kRows[] = {
-    {"WorkedExample", {{"f.txt", kAbc}}, ConversionResult::Succeeded, std::nullopt, "ABC"},
+    {"ThreeBytes", {{"f.txt", kAbc}}, ConversionResult::Succeeded, std::nullopt, "ABC"},
     {"ChangedChecksumDigit",
      {{"f.txt", Header("abc.bin") + "414243~~00001686"}},
      ConversionResult::ChecksumMismatch,

@@ -7,7 +7,7 @@ namespace {
 struct HeaderRow {
     const char* name;
     std::string bytes;
-    std::string expectedName;  // empty: failure 2 expected
+    std::string expectedName;  // empty: refused as no hex-text file
 };
 
 class ReadTargetNameTest : public ::testing::TestWithParam<HeaderRow> {};
