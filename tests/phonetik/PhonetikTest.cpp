@@ -1,6 +1,6 @@
-// kPhonetik. Expected codes are the worked examples of the Cologne coding
-// rules as this library applies them, or derived by hand from those rules
-// (the derivation is noted beside the row).
+// kPhonetik. Expected codes are worked out by hand from the Cologne coding
+// rules as this library applies them (the derivation is noted beside the
+// row where it is not plain).
 #include <gtest/gtest.h>
 
 #include <array>
