@@ -2,8 +2,8 @@
 // The product version and the copyright text of a module file, from its
 // version block.
 
-#include "Export.h"
-#include "Strings.h"
+#include <calverdon/Export.h>
+#include <calverdon/Strings.h>
 
 // Returns the product version as "major.minor.release", with ".build" only
 // when the build number is not 0, or "---" when the module cannot be read

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "Export.h"
-#include "Strings.h"
+#include <calverdon/Export.h>
+#include <calverdon/Strings.h>
 
 // The phonetic code of `word` (digits 0 to 8), cut to `maxLength`
 // characters; empty for an empty word, a word without codable letters, or a

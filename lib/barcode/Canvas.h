@@ -6,7 +6,7 @@
 // back-end lives in its own target (QtCanvas.h), and tests record calls
 // (RecordingCanvas.h).
 
-#include "Strings.h"
+#include <calverdon/Strings.h>
 
 // Colours as 0x00BBGGRR, the byte order of a Windows COLORREF.
 using TColor = int;

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "Canvas.h"
-#include "Export.h"
-#include "Strings.h"
+#include <calverdon/Canvas.h>
+#include <calverdon/Export.h>
+#include <calverdon/Strings.h>
 
 enum KBcType : std::uint8_t {
     bcCode2of5I = 0,  // interleaved 2 of 5

@@ -1,8 +1,8 @@
 // Calls every unit that libcalverdon.so publishes and prints what it got.
 // Usage: consumer PATH-OF-THE-LIBRARY
-#include <Codecommon.h>
-#include <Dllinfo.h>
-#include <Phonetik.h>
+#include <calverdon/Codecommon.h>
+#include <calverdon/Dllinfo.h>
+#include <calverdon/Phonetik.h>
 
 #include <cstdio>
 #include <string>
