@@ -31,6 +31,7 @@
 #include "MessageBox.h"
 #include "QtCanvas.h"
 #include "Symbology.h"
+#include "Usage.h"
 
 namespace calverdon::cli {
 namespace {
@@ -248,29 +249,25 @@ int RunBarcode(const BarcodeOptions& options, Console& console) {
 Command AddBarcodeCommand(CLI::App& app) {
     auto options = std::make_shared<BarcodeOptions>();
     CLI::App* sub = app.add_subcommand("barcode", "Einen Strichcode als PNG, SVG oder PDF zeichnen");
-    sub->add_option("--type", options->type, "Codeart: code128, ean128, code39 oder 2of5i")
-        ->required()
-        ->check(CLI::IsMember({"code128", "ean128", "code39", "2of5i"}));
-    sub->add_option("--dpi", options->dpi, "Auflösung in Pixeln je Zoll (Vorgabe 300)")
-        ->check(CLI::Range(1, 9600));
-    sub->add_option("--module", options->module,
-                    "Modulbreite in Mikrometern (Vorgabe: die der Codeart)")
-        ->check(CLI::Range(1, 100000));
-    sub->add_option("--height", options->height, "Strichhöhe in Pixeln (Vorgabe 0: 26 mm)")
-        ->check(CLI::Range(0, 30000));
-    sub->add_option("--rotation", options->rotation,
-                    "Drehung gegen den Uhrzeigersinn in Grad: 0, 90, 180 oder 270 (andere wie 0)")
-        ->check(CLI::Range(static_cast<int>(std::numeric_limits<std::int16_t>::min()),
-                           static_cast<int>(std::numeric_limits<std::int16_t>::max())));
-    sub->add_option("--max-width", options->maxWidth,
-                    "Größte Breite in Pixeln; passt die Modulbreite an (Vorgabe 0: nicht anpassen)")
-        ->check(CLI::Range(0, 30000));
+    OneOf(sub->add_option("--type", options->type, "Codeart: code128, ean128, code39 oder 2of5i"),
+          {"code128", "ean128", "code39", "2of5i"}, "CODEART")
+        ->required();
+    WholeNumberIn(sub->add_option("--dpi", options->dpi, "Auflösung in Pixeln je Zoll (Vorgabe 300)"), 1, 9600);
+    WholeNumberIn(sub->add_option("--module", options->module, "Modulbreite in Mikrometern (Vorgabe: die der Codeart)"),
+                  1, 100000);
+    WholeNumberIn(sub->add_option("--height", options->height, "Strichhöhe in Pixeln (Vorgabe 0: 26 mm)"), 0, 30000);
+    WholeNumberIn(sub->add_option("--rotation", options->rotation,
+                                  "Drehung gegen den Uhrzeigersinn in Grad: 0, 90, 180 oder 270 (andere wie 0)"),
+                  std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max());
+    WholeNumberIn(sub->add_option("--max-width", options->maxWidth,
+                                  "Größte Breite in Pixeln; passt die Modulbreite an (Vorgabe 0: nicht anpassen)"),
+                  0, 30000);
     sub->add_flag("--alternate-end", options->alternateEnd,
                   "Anderes Endmuster (Code 128, EAN-128) bzw. zwei Elemente getauscht (Code 39, 2 aus 5)");
-    sub->add_option("--margin", options->margin, "Weißer Rand in Pixeln (Vorgabe: 10 schmale Module)")
-        ->check(CLI::Range(0, 30000));
+    WholeNumberIn(sub->add_option("--margin", options->margin, "Weißer Rand in Pixeln (Vorgabe: 10 schmale Module)"),
+                  0, 30000);
     sub->add_option("-o,--output", options->output, "Ausgabedatei, .png, .svg oder .pdf")->required();
-    sub->add_option("DATA", options->data, "Zu codierender Text")->required();
+    sub->add_option("DATEN", options->data, "Zu codierender Text")->required();
     return {sub, [options](Console& console) { return RunBarcode(*options, console); }};
 }
 

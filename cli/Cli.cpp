@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Usage.h"
 
 namespace calverdon::cli {
 
@@ -51,9 +52,16 @@ int RunCli(int argc, const char* const* argv, Console& console) {
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e, console.out, console.err);
-        return code == 0 ? kExitConverted : kExitUsage;
+    } catch (const CLI::Success& e) {
+        // --help: CLI11 prints the help of the chosen subcommand.
+        return app.exit(e, console.out, console.err) == 0 ? kExitConverted : kExitUsage;
+    } catch (const CLI::Error& e) {
+        // CLI11's own messages are English; every wrong usage is told in
+        // German instead, with where to find the help.
+        const std::vector<CLI::App*> chosen = app.get_subcommands();
+        console.err << UsageMessage(e, app) << "\nMehr dazu: calverdon-cli "
+                    << (chosen.empty() ? "" : chosen.front()->get_name() + " ") << "--help\n";
+        return kExitUsage;
     }
     for (auto& [sub, run] : commands) {
         if (sub->parsed()) return run(console);

@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "Cp1252.h"
 #include "Phonetik.h"
+#include "Usage.h"
 
 namespace calverdon::cli {
 namespace {
@@ -40,8 +41,8 @@ Command AddPhonetikCommand(CLI::App& app) {
         app.add_subcommand("phonetik",
                            "Den Code der Kölner Phonetik ausgeben, je Wort eine Zeile (ohne Wörter: je Zeile der "
                            "Standardeingabe ein Wort)");
-    sub->add_option("--max", options->maxLength, "Höchstlänge des Codes (Vorgabe 32767)")
-        ->check(CLI::Range(-32768, 32767));
+    WholeNumberIn(sub->add_option("--max", options->maxLength, "Höchstlänge des Codes (Vorgabe 32767)"), -32768,
+                  32767);
     sub->add_option("WORT", options->words, "Zu codierende Wörter");
     return {sub, [options](Console& console) { return RunPhonetik(*options, console); }};
 }

@@ -22,7 +22,7 @@ Command AddVersionCommand(CLI::App& app) {
     auto options = std::make_shared<VersionOptions>();
     CLI::App* sub = app.add_subcommand(
         "version", "Version und Copyright einer Programm- oder Bibliotheksdatei zeigen (Zeile 1 und 2)");
-    sub->add_option("FILE", options->file,
+    sub->add_option("DATEI", options->file,
                     "Pfad oder bloßer Dateiname (gesucht im Ordner des Programms, in LD_LIBRARY_PATH und in den "
                     "Bibliotheksordnern); ohne Angabe dieses Programm selbst");
     return {sub, [options](Console& console) { return RunVersion(*options, console); }};

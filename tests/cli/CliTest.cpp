@@ -54,6 +54,38 @@ TEST_F(CliTest, ExitCodesFollowTheResult) {
     EXPECT_FALSE(fs::exists(folder / "bad.bin"));
 }
 
+TEST(CliUsageTest, WrongUsageIsToldInGerman) {
+    struct Row {
+        std::vector<std::string> args;
+        std::string err;  // the start of stderr
+    };
+    const Row rows[] = {
+        {{}, "Es fehlt ein Unterbefehl: decode, encode, check, barcode, version, phonetik, distance"},
+        {{"frobnicate"}, "Unbekannter Unterbefehl: frobnicate.\nMehr dazu: calverdon-cli --help\n"},
+        {{"decode"}, "Das Argument QUELLE fehlt.\nMehr dazu: calverdon-cli decode --help\n"},
+        {{"barcode", "-o", "x.png", "A"}, "Die Option --type fehlt.\n"},
+        {{"decode", "--foo", "x"}, "Unbekannte Option für decode: --foo.\n"},
+        {{"version", "a", "b"}, "Überzähliges Argument für version: b.\n"},
+        {{"phonetik", "--max", "32768"}, "Ungültiger Wert für --max: 32768 liegt nicht zwischen -32768 und 32767.\n"},
+        {{"phonetik", "--max", "viel"}, "Ungültiger Wert für --max: viel ist keine ganze Zahl.\n"},
+        {{"barcode", "--type", "qr", "-o", "x.png", "A"},
+         "Ungültiger Wert für --type: qr ist nicht code128, ean128, code39 oder 2of5i.\n"},
+        {{"phonetik", "--max"}, "Nach --max fehlt der Wert.\n"},
+        {{"decode", "--yes=vielleicht", "x"}, "Ungültiger Wert für --yes: vielleicht.\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.err);
+        const ToolRun run = RunTool(row.args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.starts_with(row.err)) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    // Help is no wrong usage, and names its arguments in German too.
+    const ToolRun help = RunTool({"version", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Aufruf: calverdon-cli version [OPTIONEN] [DATEI]\n"), std::string::npos) << help.out;
+}
+
 TEST_F(CliTest, ExistingTargetIsRefusedWithoutTerminalUnlessYes) {
     WriteFile(folder / "abc.bin", "old");
     const ToolRun refused = RunTool({"decode", Path("abc.txt")});

@@ -20,7 +20,7 @@ struct Row {
     std::string input;
     int exitCode;
     std::string out;
-    std::string err;  // exact, or empty when the message text is CLI11's own
+    std::string err;  // exact, or empty when the parser's message is meant (tested in tests/cli)
 };
 
 void ExpectRuns(const std::vector<Row>& rows) {
@@ -32,7 +32,7 @@ void ExpectRuns(const std::vector<Row>& rows) {
         if (!row.err.empty() || row.exitCode == 0) {
             EXPECT_EQ(run.err, row.err);
         } else {
-            EXPECT_NE(run.err, "");  // CLI11 tells what was wrong
+            EXPECT_NE(run.err, "");  // the parser tells what was wrong
         }
     }
 }
