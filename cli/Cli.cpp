@@ -33,6 +33,8 @@ int RunCli(int argc, const char* const* argv, Console& console) {
     // are added, so this comes first.
     app.option_defaults()->group("Optionen");
     app.set_help_flag("-h,--help", "Diese Hilfe zeigen und beenden");
+    // Answered below by the version subcommand's own work on this program.
+    app.set_version_flag("--version", std::string(), "Version und Copyright dieses Programms zeigen und beenden");
     app.get_formatter()->label("TEXT", "TEXT");
 
     std::vector<Command> commands = {
@@ -52,6 +54,8 @@ int RunCli(int argc, const char* const* argv, Console& console) {
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForVersion&) {
+        return RunVersion(VersionOptions{}, console);
     } catch (const CLI::Success& e) {
         // --help: CLI11 prints the help of the chosen subcommand.
         return app.exit(e, console.out, console.err) == 0 ? kExitConverted : kExitUsage;
