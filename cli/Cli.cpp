@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "Commands.h"
@@ -17,6 +19,46 @@ int ExitCodeFor(ConversionResult result) {
     }
     return kExitFailed;
 }
+
+namespace {
+
+// CLI11 reads "--name=" like "--name" alone and then takes the next
+// argument as the value, so that "encode --kb= a.bin" lost its source. For
+// an option that takes a value, "--name=" means the empty text: it reaches
+// the parser as "--name" followed by an empty argument. Arguments after
+// "--" are left as they are. In reverse order, as CLI11 takes them.
+std::vector<std::string> ParserArguments(int argc, const char* const* argv, const CLI::App& app,
+                                         const std::vector<Command>& commands) {
+    std::vector<std::string> args;
+    const CLI::App* current = &app;
+    bool onlyPositionals = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (onlyPositionals || arg == "--") {
+            onlyPositionals = true;
+            args.push_back(arg);
+            continue;
+        }
+        if (current == &app) {
+            for (const auto& [sub, run] : commands) {
+                if (sub->check_name(arg)) current = sub;
+            }
+        }
+        const bool emptyValue = arg.size() > 3 && arg.starts_with("--") && arg.find('=') == arg.size() - 1;
+        const std::string name = arg.substr(0, arg.size() - 1);
+        const CLI::Option* option = emptyValue ? current->get_option_no_throw(name) : nullptr;
+        if (option != nullptr && option->get_items_expected_max() > 0) {
+            args.push_back(name);
+            args.emplace_back();
+        } else {
+            args.push_back(arg);
+        }
+    }
+    std::reverse(args.begin(), args.end());
+    return args;
+}
+
+}  // namespace
 
 int RunCli(int argc, const char* const* argv, Console& console) {
     CLI::App app("Calverdon wandelt Hex-Text-Dateien in die Dateien zurück, die sie tragen, und umgekehrt.",
@@ -53,7 +95,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
     }
 
     try {
-        app.parse(argc, argv);
+        app.parse(ParserArguments(argc, argv, app, commands));
     } catch (const CLI::CallForVersion&) {
         return RunVersion(VersionOptions{}, console);
     } catch (const CLI::Success& e) {

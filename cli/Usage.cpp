@@ -18,6 +18,9 @@ std::string Enumeration(const std::vector<std::string>& words, std::string_view 
     return out;
 }
 
+// A value given as "--name=" or as an empty argument.
+constexpr const char* kEmpty = "der Wert ist leer";
+
 bool IsOptionLike(const std::string& argument) { return argument.size() > 1 && argument.front() == '-'; }
 
 // The text between `before` and `after` in `text`, when `text` has that
@@ -92,6 +95,7 @@ CLI::Option* WholeNumberIn(CLI::Option* option, int low, int high) {
     option->check(CLI::Validator(
         [low, high, from, to](const std::string& input) -> std::string {
             long long value = 0;
+            if (input.empty()) return kEmpty;
             if (!CLI::detail::lexical_cast(input, value)) return Printable(input) + " ist keine ganze Zahl";
             if (value < low || value > high) return Printable(input) + " liegt nicht zwischen " + from + " und " + to;
             return {};
@@ -106,6 +110,7 @@ CLI::Option* OneOf(CLI::Option* option, std::vector<std::string> words, const st
             for (const std::string& word : words) {
                 if (input == word) return {};
             }
+            if (input.empty()) return kEmpty;
             return Printable(input) + " ist nicht " + Enumeration(words, "oder");
         },
         ""));

@@ -137,6 +137,17 @@ TEST_F(CliTest, EncodeRefusesToReplaceWithoutTerminalUnlessYes) {
     EXPECT_EQ(ReadFile(folder / "a.txt").substr(0, Header("a.bin").size()), Header("a.bin"));
 }
 
+TEST_F(CliTest, EmptyValueAfterEqualsSignIsTheEmptyText) {
+    // "--kb=" is the empty limit, which does not split; the next argument
+    // stays a source.
+    WriteFile(folder / "a.bin", std::string(3000, 'a'));
+    const ToolRun run = RunTool({"encode", "--kb=", Path("a.bin")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, Path("a.txt") + "\n");
+    // abc.txt, a.bin and a.txt, and no part files.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 3);
+}
+
 TEST_F(CliTest, PrintedNamesCannotControlTheTerminal) {
     const ToolRun run = RunTool({"decode", "-o", Path("t\x1b]0;owned\x07.bin"), Path("abc.txt")});
     EXPECT_EQ(run.exitCode, 0);
