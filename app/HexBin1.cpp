@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QUrl>
 
 #include <algorithm>
@@ -238,6 +239,13 @@ void TForm1::FitClientWidth() {
 }
 
 void TForm1::BitBtnSTARTClick(QObject*) {
+    // The conversion lets paint events through while it runs; nothing of
+    // the user's reaches this window before it is over, and no second
+    // conversion starts inside the first.
+    if (Converting) return;
+    const InputHold heldInput(*this);
+    Converting = true;
+    const auto notConverting = qScopeGuard([this] { Converting = false; });
     BitBtnSTART->setEnabled(false);
     ShapeRES->hide();
     ConversionResult result;

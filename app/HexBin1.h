@@ -84,6 +84,8 @@ private:
 
     bool DecodeChosen = false;
     bool EncodeMode = false;
+    // True while BitBtnSTARTClick runs a conversion.
+    bool Converting = false;
 
     std::unique_ptr<UserMessages> ownMessages_;
     std::unique_ptr<Beeper> ownBeeper_;

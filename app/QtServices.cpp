@@ -3,9 +3,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLayout>
 #include <QProgressBar>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -84,10 +86,14 @@ int MessageBoxMessages::Show(const std::string& text, const std::string& caption
 
 void ProgressBarReceiver::SetProgress(int percent) {
     const int shown = std::clamp(percent, bar_.minimum(), bar_.maximum());
-    if (shown == bar_.value()) return;
     // setValue repaints at once, without the event loop, whenever the
     // change shows on the bar.
-    bar_.setValue(shown);
+    if (shown != bar_.value()) bar_.setValue(shown);
+    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return;
+    // Paint requests, exposures and the window manager's pings; clicks and
+    // keys stay queued for later.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    sinceEvents_.start();
 }
 
 void SystemBeeper::MessageBeep(unsigned type) {
@@ -96,5 +102,47 @@ void SystemBeeper::MessageBeep(unsigned type) {
 
 WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+
+InputHold::InputHold(QWidget& window) : window_(window) { QCoreApplication::instance()->installEventFilter(this); }
+
+InputHold::~InputHold() {
+    QCoreApplication::instance()->removeEventFilter(this);
+    for (HeldEvent& held : held_)
+        if (held.receiver != nullptr) QCoreApplication::postEvent(held.receiver, held.event.release());
+}
+
+bool InputHold::IsInWindow(QObject* object) const {
+    if (object->isWidgetType()) return static_cast<QWidget*>(object)->window() == &window_;
+    if (object->isWindowType()) return object == window_.windowHandle();
+    return false;
+}
+
+bool InputHold::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::ContextMenu:
+        if (!IsInWindow(watched)) return false;
+        held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
+        return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        if (!IsInWindow(watched)) return false;
+        event->ignore();
+        return true;
+    default:
+        return false;
+    }
+}
 
 }  // namespace calverdon::gui

@@ -1,12 +1,16 @@
 #pragma once
 // The engine's services in the desktop program: its messages as modal
 // message boxes, its progress on a progress bar, the outcome sounds, and
-// the hourglass while a conversion runs.
+// the hourglass and the held input while a conversion runs.
 
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 #include "MessageBeep.h"
 #include "Services.h"
@@ -42,16 +46,25 @@ private:
 };
 
 // Puts percentages on a bar from 0 to 100; larger values show as full,
-// since the bar itself ignores values out of its range. The conversion
-// runs without the event loop; the bar repaints itself at once, and only
-// when its value changes: the engine reports after every byte.
+// since the bar itself ignores values out of its range. The bar repaints
+// itself at once, and only when its value changes.
+//
+// The conversion runs on the GUI thread, outside the event loop. So that
+// the windows stay painted and the window manager gets its answers, each
+// value lets the pending events through, at most every kEventIntervalMs and
+// without the user's input, which waits in the window system's queue until
+// the conversion is over (see InputHold for input posted by the program).
 class ProgressBarReceiver final : public ProgressReceiver {
 public:
+    static constexpr int kEventIntervalMs = 50;
+
     explicit ProgressBarReceiver(QProgressBar& bar) : bar_(bar) {}
     void SetProgress(int percent) override;
 
 private:
     QProgressBar& bar_;
+    // Since the events were last let through; invalid before the first time.
+    QElapsedTimer sinceEvents_;
 };
 
 // The outcome sounds; tests put a recorder in its place.
@@ -77,6 +90,32 @@ public:
     ~WaitCursor();
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Keeps the user's input away from one window for the guard's lifetime,
+// while work runs on the GUI thread and lets events through now and then:
+// mouse, key, wheel, touch and context-menu events meant for the window or
+// anything in it are held, and posted again in their order when the guard
+// ends, so that a click during the work takes effect after it. Drags onto
+// the window are refused meanwhile. Other windows, such as the message
+// boxes the work shows, get their input as always.
+class InputHold final : public QObject {
+public:
+    explicit InputHold(QWidget& window);
+    ~InputHold() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool IsInWindow(QObject* object) const;
+
+    struct HeldEvent {
+        QPointer<QObject> receiver;
+        std::unique_ptr<QEvent> event;
+    };
+    QWidget& window_;
+    std::vector<HeldEvent> held_;
 };
 
 }  // namespace calverdon::gui

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -38,6 +39,16 @@ const QByteArray kAbcHexText = "Kelvarin-Hex-Text 1.0\r\nabc.bin\r\n414243~~0000
 const QColor kLime(0, 255, 0);
 const QColor kYellow(255, 255, 0);
 const QColor kRed(255, 0, 0);
+
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -437,6 +448,54 @@ private slots:
         QCOMPARE(values[values.size() - 2], 100);
         QCOMPARE(values.back(), 0);
         QVERIFY(*std::max_element(values.begin(), values.end()) == 100);
+    }
+
+    // A long conversion (each progress step made slow here) lets paint
+    // requests through, and a click that arrives meanwhile takes effect only
+    // once the conversion is over. The paint request is for another window:
+    // the bar's own repaints paint along what waits in the main window.
+    void paintedDuringWorkAndClicksWait() {
+        Write("Codieren.ini", "");
+        Build();
+        Choose(Write("gross.bin", QByteArray(64 * 1024, 'x')));
+        std::vector<size_t> beepsAtChoice;
+        Get<TOpenDialog>("OpenDialog1")->SetChooser([&](const TOpenDialog&) {
+            beepsAtChoice.push_back(beeper_->beeps.size());
+            return QString();
+        });
+        QWidget other;
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        PaintCounter counter;
+        other.installEventFilter(&counter);
+        QWidget* open = Get("BitBtnQ");
+        int steps = 0;
+        int paintsDuringWork = 0;
+        connect(Get<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, this, [&](int value) {
+            if (value == 0) return;  // the reset after the run
+            if (steps++ == 0) {
+                other.update();
+                // A click on "auswählen" as the window system delivers it.
+                const QPointF centre = QRectF(open->rect()).center();
+                for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+                    QCoreApplication::postEvent(open, new QMouseEvent(type, centre, open->mapToGlobal(centre),
+                                                                      Qt::LeftButton, held, Qt::NoModifier));
+                }
+            }
+            paintsDuringWork = counter.paints;
+            QThread::msleep(3);
+        });
+        Start();
+        // At 3 ms a step the run outlasts the interval between two passes
+        // of the event loop's events many times over.
+        QVERIFY(steps * 3 >= 5 * ProgressBarReceiver::kEventIntervalMs);
+        QVERIFY(paintsDuringWork > 0);
+        QVERIFY(beepsAtChoice.empty());
+        QCoreApplication::processEvents();
+        // One choice, after the outcome's sound.
+        QCOMPARE(beepsAtChoice, std::vector<size_t>{1});
+        QCOMPARE(Dot(), kLime);
     }
 
     void encodeAndDecodeBack() {
