@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
+#include <QFontMetricsF>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -132,6 +133,39 @@ void TShape::paintEvent(QPaintEvent*) {
     // The pen is centred on the outline: keep half a pixel inside.
     const QRectF circle((width() - side) / 2.0 + 0.5, (height() - side) / 2.0 + 0.5, side - 1.0, side - 1.0);
     painter.drawEllipse(circle);
+}
+
+void TGapLabel::SetControlLeft(int x) {
+    controlLeft_ = x;
+    update();
+}
+
+void TGapLabel::paintEvent(QPaintEvent* event) {
+    const QString all = text();
+    const qsizetype blanks = all.indexOf(QLatin1String("  "));
+    const QRect area = contentsRect();
+    const QString lead = all.left(blanks);
+    // Room for the text before the blanks, in the label's coordinates.
+    const qreal room = controlLeft_ - x() - area.left() - kGapPixels;
+    QFont leadFont = font();
+    if (controlLeft_ < 0 || blanks < 0 || QFontMetricsF(leadFont).horizontalAdvance(lead) <= room) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    // A tenth of a pixel closer at a time, down to a whole pixel per letter,
+    // beyond which the text would no longer read well.
+    for (int tenths = 1; tenths <= 10; ++tenths) {
+        leadFont.setLetterSpacing(QFont::AbsoluteSpacing, -tenths / 10.0);
+        if (QFontMetricsF(leadFont).horizontalAdvance(lead) <= room) break;
+    }
+    const int flags = int(alignment()) | Qt::TextForceLeftToRight;
+    QPainter painter(this);
+    painter.setFont(leadFont);
+    style()->drawItemText(&painter, area, flags, palette(), isEnabled(), lead, foregroundRole());
+    painter.setFont(font());
+    const int restLeft = qRound(QFontMetricsF(font()).horizontalAdvance(lead));
+    style()->drawItemText(&painter, area.adjusted(restLeft, 0, 0, 0), flags, palette(), isEnabled(), all.mid(blanks),
+                          foregroundRole());
 }
 
 TOpenDialog::TOpenDialog(QWidget* owner) : QObject(owner), owner_(owner) {}

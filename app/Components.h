@@ -1,20 +1,19 @@
 #pragma once
 // The few controls the two windows need beyond plain Qt widgets: a button
 // whose picture may stand right of its caption, the filled circle that
-// shows an outcome, the file-open dialog as a component with a seam that
+// shows an outcome, a label with a gap for a field, the file-open dialog as a component with a seam that
 // tests use to "choose" a file, and the font and icon both windows share.
 
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QLabel>
 #include <QObject>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
-
-class QLabel;
 
 namespace calverdon::gui {
 
@@ -62,6 +61,29 @@ protected:
 
 private:
     QColor brush_{0, 255, 0};
+};
+
+// A left-aligned label whose text keeps a run of blanks free for a control
+// that the window places over it, as "Dateigröße max.                  kB"
+// does for the kilobyte field. The text before the blanks ends at least
+// kGapPixels before the control: where the font runs wider than the face
+// the layout was made with, that part is drawn with its letters set a
+// little closer. The text after the blanks stays where the font puts it,
+// and the label's text and size are those of a plain label.
+class TGapLabel : public QLabel {
+    Q_OBJECT
+public:
+    static constexpr int kGapPixels = 4;
+
+    explicit TGapLabel(QWidget* parent) : QLabel(parent) {}
+    // The control's left edge in the parent's coordinates; negative for none.
+    void SetControlLeft(int x);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int controlLeft_ = -1;
 };
 
 // A modal file-open dialog for one existing file. Like the dialog it

@@ -54,8 +54,9 @@ QString DraggedFile(const QMimeData* data) {
     return file.isFile() ? file.absoluteFilePath() : QString();
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top) {
-    auto* label = new QLabel(parent);
+template <typename Label = QLabel>
+Label* MakeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top) {
+    auto* label = new Label(parent);
     label->setObjectName(QLatin1String(name));
     // Paths may hold anything, also what would read as markup.
     label->setTextFormat(Qt::PlainText);
@@ -147,8 +148,10 @@ void TForm1::CreateComponents() {
     EditKB->hide();
 
     // Eighteen blanks leave the gap in which EditKB sits.
-    LabelKB = MakeLabel(this, "LabelKB", QStringLiteral("Dateigröße max.") + QString(18, QLatin1Char(' ')) +
-                        QStringLiteral("kB"), 92, 173);
+    auto* kilobytes = MakeLabel<TGapLabel>(this, "LabelKB", QStringLiteral("Dateigröße max.") +
+                                           QString(18, QLatin1Char(' ')) + QStringLiteral("kB"), 92, 173);
+    kilobytes->SetControlLeft(EditKB->x());
+    LabelKB = kilobytes;
     LabelKB->hide();
     // The field sits in the label's gap, so it must lie above the label.
     EditKB->raise();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -287,6 +288,22 @@ private slots:
         // The kilobyte field appears with the first choice to encode.
         QCOMPARE(Get("EditKB")->isVisible(), !decode);
         QCOMPARE(Get("LabelKB")->isVisible(), !decode);
+    }
+
+    // Whatever the face, the label's text stays 4 pixels clear of the
+    // kilobyte field before it, and nothing of it lies under the field.
+    void kilobyteLabelClearOfField() {
+        Write("Codieren.ini", "");
+        Build();
+        Choose(Write("report.pdf", "%PDF"));
+        auto* label = Get<QLabel>("LabelKB");
+        QWidget* field = Get("EditKB");
+        const QImage image = label->grab().toImage();
+        const QRgb background = label->palette().color(label->backgroundRole()).rgb();
+        for (int x = field->x() - 4 - label->x(); x <= field->geometry().right() - label->x(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                QVERIFY2(image.pixel(x, y) == background,
+                         qPrintable(QStringLiteral("ink at x = %1").arg(label->x() + x)));
     }
 
     void encodeModeIsFixedAtCreation() {
