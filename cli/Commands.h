@@ -60,7 +60,7 @@ Command AddBarcodeCommand(CLI::App& app);
 int RunBarcode(const BarcodeOptions& options, Console& console);
 
 struct VersionOptions {
-    std::string file;  // empty: the running program itself
+    std::optional<std::string> file;  // nothing: the running program itself
 };
 Command AddVersionCommand(CLI::App& app);
 int RunVersion(const VersionOptions& options, Console& console);

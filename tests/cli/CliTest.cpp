@@ -1,5 +1,8 @@
-// The command-line tool's hex-text subcommands, run in-process with string
-// streams in place of the terminal.
+// The command-line tool run in-process with string streams in place of the
+// terminal: its hex-text subcommands, wrong usage, and the version
+// subcommand's files that cannot be read.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "../convert/EngineTestSupport.h"
@@ -146,6 +149,36 @@ TEST_F(CliTest, EmptyValueAfterEqualsSignIsTheEmptyText) {
     EXPECT_EQ(run.out, Path("a.txt") + "\n");
     // abc.txt, a.bin and a.txt, and no part files.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 3);
+}
+
+TEST_F(CliTest, VersionTellsWhyAFileCannotBeRead) {
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    struct Row {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+        std::string err;
+    };
+    const Row rows[] = {
+        {{"version", ""}, 2, "", "Der Dateiname ist leer.\n"},
+        {{"version", Path("missing.dll")}, 1, "", "Fehler 2 beim Öffnen der Datei " + Path("missing.dll") + ".\n"},
+        {{"version", folder.Path().string()}, 1, "", folder.Path().string() + " ist ein Ordner.\n"},
+        {{"version", Path("fifo")}, 1, "", Path("fifo") + " ist keine gewöhnliche Datei.\n"},
+        {{"version", "calverdon-missing.so"},
+         1,
+         "",
+         "calverdon-missing.so ist weder im Ordner des Programms noch in LD_LIBRARY_PATH noch in den "
+         "Bibliotheksordnern zu finden (im aktuellen Ordner: ./calverdon-missing.so).\n"},
+        // A file that can be read but has no version block.
+        {{"version", Path("abc.txt")}, 1, "---\n\n", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[1]);
+        const ToolRun run = RunTool(row.args);
+        EXPECT_EQ(run.exitCode, row.exitCode);
+        EXPECT_EQ(run.out, row.out);
+        EXPECT_EQ(run.err, row.err);
+    }
 }
 
 TEST_F(CliTest, PrintedNamesCannotControlTheTerminal) {
