@@ -128,42 +128,39 @@ private slots:
         dir_.reset();
     }
 
-    // Positions and sizes in logical pixels, captions and hints, from the
-    // window's layout table.
+    // Captions and hints of every control, and that the controls lie inside
+    // the window without covering each other.
     void layout_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("geometry");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("BitBtn2") << "BitBtn2" << QRect(4, 4, 93, 25) << "Schließen" << "";
-        QTest::newRow("BitBtnHILF") << "BitBtnHILF" << QRect(310, 4, 93, 25) << "Hilfe" << "";
-        QTest::newRow("BitBtnQ") << "BitBtnQ" << QRect(148, 46, 125, 25) << "auswählen"
-                                 << "Quelldatei (.txt) auswählen";
-        QTest::newRow("BitBtnSTART") << "BitBtnSTART" << QRect(96, 109, 213, 25) << "Umwandlung starten..."
-                                     << "Umwandlung in Zieldatei starten";
-        QTest::newRow("EditKB") << "EditKB" << QRect(188, 170, 65, 24) << "0" << "";
-        QTest::newRow("ProgressBar1") << "ProgressBar1" << QRect(8, 208, 395, 13) << "" << "";
-        QTest::newRow("ShapeRES") << "ShapeRES" << QRect(193, 227, 16, 16) << "" << "";
-        // Labels size themselves: only their top-left corner is fixed.
-        QTest::newRow("Label1") << "Label1" << QRect(8, 49, -1, -1) << "Umzuwandelnde Datei" << "";
-        QTest::newRow("LabelQ") << "LabelQ" << QRect(8, 75, -1, -1) << "Quelle..." << "";
-        QTest::newRow("Label2") << "Label2" << QRect(8, 112, -1, -1) << "Zieldatei" << "";
-        QTest::newRow("LabelZIEL") << "LabelZIEL" << QRect(8, 134, -1, -1) << "Ziel..." << "";
-        QTest::newRow("LabelKB") << "LabelKB" << QRect(92, 173, -1, -1)
-                                 << "Dateigröße max.                  kB" << "";
+        QTest::newRow("BitBtn2") << "BitBtn2" << "Schließen" << "";
+        QTest::newRow("BitBtnHILF") << "BitBtnHILF" << "Hilfe" << "";
+        QTest::newRow("BitBtnQ") << "BitBtnQ" << "auswählen" << "Quelldatei (.txt) auswählen";
+        QTest::newRow("BitBtnSTART") << "BitBtnSTART" << "Umwandlung starten..." << "Umwandlung in Zieldatei starten";
+        QTest::newRow("EditKB") << "EditKB" << "0" << "";
+        QTest::newRow("Label1") << "Label1" << "Umzuwandelnde Datei" << "";
+        QTest::newRow("LabelQ") << "LabelQ" << "Quelle..." << "";
+        QTest::newRow("Label2") << "Label2" << "Zieldatei" << "";
+        QTest::newRow("LabelZIEL") << "LabelZIEL" << "Ziel..." << "";
+        QTest::newRow("LabelKB") << "LabelKB" << "Dateigröße max.                  kB" << "";
     }
 
     void layout() {
         QFETCH(QString, name);
-        QFETCH(QRect, geometry);
         QFETCH(QString, caption);
         QFETCH(QString, hint);
         QWidget* widget = Get(name.toLatin1().constData());
-        QCOMPARE(widget->pos(), geometry.topLeft());
-        if (geometry.width() > 0) {
-            QCOMPARE(widget->size(), geometry.size());
-        } else {
+        QVERIFY(form_->rect().contains(widget->geometry()));
+        // Labels size themselves to their text.
+        if (qobject_cast<QLabel*>(widget) != nullptr && name != "LabelKB") {
             QCOMPARE(widget->size(), widget->sizeHint());
+        }
+        for (const char* other : {"BitBtn2", "BitBtnHILF", "BitBtnQ", "BitBtnSTART", "EditKB", "ProgressBar1",
+                                  "ShapeRES", "Label1", "LabelQ", "Label2", "LabelZIEL"}) {
+            // The kB field stands in the blanks of its label by design.
+            if (name == other || (name == "LabelKB" && QString(other) == "EditKB")) continue;
+            QVERIFY2(!widget->geometry().intersects(Get(other)->geometry()), other);
         }
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
             QCOMPARE(button->text(), caption);
@@ -448,7 +445,7 @@ private slots:
         QCOMPARE(values, (std::vector<int>{12, 25, 37, 0}));
     }
 
-    void chainProgressShowsFullBarAbove100() {
+    void chainProgressRunsOnceOverTheChain() {
         const QString examples = qEnvironmentVariable("CALVERDON_EXAMPLES");
         for (const QString name : {"wetterbericht.txt", "wetterbericht_2.txt"})
             QVERIFY(QFile::copy(examples + "/" + name, PathOf(name)));
@@ -459,12 +456,14 @@ private slots:
         Start();
         QCOMPARE(Dot(), kLime);
         QCOMPARE(Read(PathOf("wetterbericht.csv")), Read(examples + "/original/wetterbericht.csv"));
-        // The second part reports more than 100: the bar stays full, then
-        // goes back to 0.
+        // The parts' sizes are added up at the start, so the bar rises
+        // through both parts without filling after the first; the lines that
+        // carry no data keep it a little short of full. Then it goes back to 0.
         QVERIFY(values.size() >= 3);
-        QCOMPARE(values[values.size() - 2], 100);
+        QVERIFY(std::is_sorted(values.begin(), values.end() - 1));
+        QVERIFY(values[values.size() - 2] >= 90);
+        QVERIFY(values[values.size() - 2] < 100);
         QCOMPARE(values.back(), 0);
-        QVERIFY(*std::max_element(values.begin(), values.end()) == 100);
     }
 
     // A long conversion (each progress step made slow here) lets paint
