@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <iterator>
 #include <map>
 
 #include "Cp1252.h"
 
 namespace calverdon::rtf {
 namespace {
-
-// A code page number of our own for fonts with the symbol character set
-// (\fcharset2), whose bytes are glyph numbers rather than letters.
-constexpr int kSymbolCodePage = 42;
-constexpr int kWindowsLatin1 = 1252;
 
 // Limits that keep hostile input from costing more than its own size.
 // Control words have at most 32 letters; longer ones are cut and unknown.
@@ -33,11 +29,107 @@ constexpr int kMaxTwips = 22 * 1440;
 constexpr char32_t kLineSeparator = 0x2028;
 constexpr char32_t kReplacementChar = 0xFFFD;
 
+// ---------------------------------------------------------------------------
+// Control words
+//
+// Each control word is looked up once in one sorted table, which tells what
+// the word does. Words not in the table are ignored.
+
+enum class Action : std::uint8_t {
+    Unknown,
+    // Destinations: the rest of the group is read into a table, read as list
+    // text, or skipped.
+    FontTable, ColorTable, ListText, SkippedDestination,
+    // Document settings: \ansicpgN; \ansi, \mac, \pc, \pca; \deffN.
+    DocumentCodePage, DocumentCharset, DefaultFont,
+    // Characters; Character is the one that the table entry gives.
+    Character, Unicode, UnicodeSkip, ParagraphBreak,
+    // Character formatting.
+    Plain, Bold, Italic, Underline, NoUnderline, Strike, Hidden, FontSize, Font, Color,
+    // Paragraph formatting.
+    ParagraphDefaults, AlignLeft, AlignCenter, AlignRight, Justify,
+    LeftIndent, RightIndent, FirstLineIndent, SpaceBefore, SpaceAfter,
+    // Only in the font table, where \f also starts an entry.
+    FontCharset, FontCodePage,
+    // Only in the colour table.
+    Red, Green, Blue,
+};
+
+struct ControlWord {
+    std::string_view name;
+    Action action = Action::Unknown;
+    char32_t character = 0;  // for Action::Character
+};
+
+// The words the reader acts on, by what they do.
+constexpr ControlWord kActedOnWords[] = {
+    // Destinations.
+    {"fonttbl", Action::FontTable},
+    {"colortbl", Action::ColorTable},
+    {"listtext", Action::ListText},
+    {"pntext", Action::ListText},
+    // Document settings.
+    {"ansicpg", Action::DocumentCodePage},
+    {"ansi", Action::DocumentCharset}, {"mac", Action::DocumentCharset},
+    {"pc", Action::DocumentCharset}, {"pca", Action::DocumentCharset},
+    {"deff", Action::DefaultFont},
+    // Characters.
+    {"u", Action::Unicode},
+    {"uc", Action::UnicodeSkip},
+    {"par", Action::ParagraphBreak}, {"row", Action::ParagraphBreak}, {"sect", Action::ParagraphBreak},
+    {"line", Action::Character, kLineSeparator},
+    {"tab", Action::Character, '\t'},
+    {"cell", Action::Character, '\t'},
+    {"bullet", Action::Character, 0x2022},
+    {"emdash", Action::Character, 0x2014},
+    {"endash", Action::Character, 0x2013},
+    {"emspace", Action::Character, 0x2003},
+    {"enspace", Action::Character, 0x2002},
+    {"qmspace", Action::Character, 0x2005},
+    {"lquote", Action::Character, 0x2018},
+    {"rquote", Action::Character, 0x2019},
+    {"ldblquote", Action::Character, 0x201C},
+    {"rdblquote", Action::Character, 0x201D},
+    {"zwj", Action::Character, 0x200D},
+    {"zwnj", Action::Character, 0x200C},
+    // Character formatting.
+    {"plain", Action::Plain},
+    {"b", Action::Bold},
+    {"i", Action::Italic},
+    {"ul", Action::Underline}, {"uld", Action::Underline}, {"uldash", Action::Underline},
+    {"uldashd", Action::Underline}, {"uldashdd", Action::Underline}, {"uldb", Action::Underline},
+    {"ulhwave", Action::Underline}, {"ulldash", Action::Underline}, {"ulth", Action::Underline},
+    {"ulthd", Action::Underline}, {"ulthdash", Action::Underline}, {"ululdbwave", Action::Underline},
+    {"ulw", Action::Underline}, {"ulwave", Action::Underline},
+    {"ulnone", Action::NoUnderline},
+    {"strike", Action::Strike}, {"striked", Action::Strike},
+    {"v", Action::Hidden},
+    {"fs", Action::FontSize},
+    {"f", Action::Font},
+    {"cf", Action::Color},
+    // Paragraph formatting.
+    {"pard", Action::ParagraphDefaults},
+    {"ql", Action::AlignLeft},
+    {"qc", Action::AlignCenter},
+    {"qr", Action::AlignRight},
+    {"qj", Action::Justify}, {"qd", Action::Justify},
+    {"li", Action::LeftIndent}, {"lin", Action::LeftIndent},
+    {"ri", Action::RightIndent}, {"rin", Action::RightIndent},
+    {"fi", Action::FirstLineIndent},
+    {"sb", Action::SpaceBefore},
+    {"sa", Action::SpaceAfter},
+    // Font table.
+    {"fcharset", Action::FontCharset},
+    {"cpg", Action::FontCodePage},
+    // Colour table.
+    {"red", Action::Red}, {"green", Action::Green}, {"blue", Action::Blue},
+};
+
 // Non-starred destinations whose contents are not shown: document tables,
 // document information, pictures and objects, headers, footers, footnotes,
 // index and bookmark entries, list definitions. Starred ones ("\*") are
-// skipped whatever their name. Sorted, for binary search.
-constexpr std::array<std::string_view, 71> kSkippedDestinations = {
+// skipped whatever their name.
+constexpr std::string_view kSkippedDestinations[] = {
     "aftncn", "aftnsep", "aftnsepc", "annotation", "atnauthor", "atnid", "author", "bkmkend",
     "bkmkstart", "blipuid", "buptim", "colorschememapping", "comment", "company", "creatim",
     "datastore", "doccomm", "docvar", "falt", "fchars", "filetbl", "fldinst", "footer", "footerf",
@@ -48,58 +140,54 @@ constexpr std::array<std::string_view, 71> kSkippedDestinations = {
     "protusertbl", "revtbl", "revtim", "rsidtbl", "rxe", "shp", "stylesheet", "subject", "tc",
     "template", "themedata", "title", "txe", "userprops", "xe", "xmlnstbl",
 };
-static_assert(std::ranges::is_sorted(kSkippedDestinations));
 
-bool IsSkippedDestination(std::string_view word) {
-    return std::binary_search(kSkippedDestinations.begin(), kSkippedDestinations.end(), word);
+// Both lists in one table, sorted by name for binary search; no word may be
+// listed twice.
+constexpr auto kControlWords = [] {
+    std::array<ControlWord, std::size(kActedOnWords) + std::size(kSkippedDestinations)> words{};
+    const auto skipped = std::ranges::copy(kActedOnWords, words.begin()).out;
+    std::ranges::transform(kSkippedDestinations, skipped,
+                           [](std::string_view name) { return ControlWord{name, Action::SkippedDestination}; });
+    std::ranges::sort(words, {}, &ControlWord::name);
+    return words;
+}();
+static_assert(std::ranges::adjacent_find(kControlWords, {}, &ControlWord::name) == kControlWords.end(),
+              "a control word is listed twice");
+
+ControlWord FindWord(std::string_view name) {
+    const auto found = std::ranges::lower_bound(kControlWords, name, {}, &ControlWord::name);
+    if (found == kControlWords.end() || found->name != name) return {};
+    return *found;
 }
 
-// Words that stand for one character.
-struct SymbolWord {
-    std::string_view word;
-    char32_t cp;
+// ---------------------------------------------------------------------------
+// Symbol fonts
+//
+// Fonts with the symbol character set (\fcharset2) hold glyph numbers rather
+// than letters, and so does a font or document whose code page is Windows'
+// symbol code page, 42 (\cpg42, \ansicpg42). Every other code page is read
+// as Windows-1252.
+
+constexpr int kSymbolCodePage = 42;
+
+enum class Glyphs : std::uint8_t {
+    AsDocument,  // the font names no code page: the document's holds
+    Letters,
+    Symbols,
 };
-constexpr std::array<SymbolWord, 13> kSymbolWords = {{
-    {"bullet", 0x2022},
-    {"emdash", 0x2014},
-    {"emspace", 0x2003},
-    {"endash", 0x2013},
-    {"enspace", 0x2002},
-    {"ldblquote", 0x201C},
-    {"lquote", 0x2018},
-    {"qmspace", 0x2005},
-    {"rdblquote", 0x201D},
-    {"rquote", 0x2019},
-    {"tab", 0x0009},
-    {"zwj", 0x200D},
-    {"zwnj", 0x200C},
-}};
 
-// Code page of a font's character set (\fcharsetN), as Windows assigns
-// them; 0 means "the document's code page".
-int CodePageOfCharset(int charset) {
-    switch (charset) {
-        case 0: return kWindowsLatin1;
-        case 2: return kSymbolCodePage;
-        case 77: return 10000;
-        case 128: return 932;
-        case 129: return 949;
-        case 134: return 936;
-        case 136: return 950;
-        case 161: return 1253;
-        case 162: return 1254;
-        case 163: return 1258;
-        case 177: return 1255;
-        case 178: return 1256;
-        case 186: return 1257;
-        case 204: return 1251;
-        case 222: return 874;
-        case 238: return 1250;
-        case 254: return 437;
-        case 255: return 850;
-        default: return 0;
-    }
+// Character sets that Windows gives a code page of letters; a font with any
+// other but the symbol set (2) follows the document's code page. Sorted.
+constexpr std::array<int, 17> kLetterCharsets = {0,   77,  128, 129, 134, 136, 161, 162, 163,
+                                                 177, 178, 186, 204, 222, 238, 254, 255};
+static_assert(std::ranges::is_sorted(kLetterCharsets));
+
+Glyphs GlyphsOfCharset(int charset) {
+    if (charset == 2) return Glyphs::Symbols;
+    return std::ranges::binary_search(kLetterCharsets, charset) ? Glyphs::Letters : Glyphs::AsDocument;
 }
+
+Glyphs GlyphsOfCodePage(int codePage) { return codePage == kSymbolCodePage ? Glyphs::Symbols : Glyphs::Letters; }
 
 // Bullet glyphs of the two symbol fonts that word processors use for list
 // bullets, as the fonts draw them (Symbol 0xB7 is the round bullet;
@@ -117,6 +205,9 @@ char32_t SymbolFontChar(unsigned char byte, bool wingdings) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Small helpers
+
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 int HexValue(char c) {
@@ -129,6 +220,8 @@ int HexValue(char c) {
 int Clamp(long long value, int low, int high) {
     return static_cast<int>(std::clamp<long long>(value, low, high));
 }
+
+int Twips(int param) { return std::clamp(param, -kMaxTwips, kMaxTwips); }
 
 void TrimSpaces(std::string& s) {
     const auto first = s.find_first_not_of(" \t");
@@ -147,6 +240,9 @@ void CutUtf8(std::string& s, std::size_t limit) {
     while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
     s.resize(cut);
 }
+
+// ---------------------------------------------------------------------------
+// The parser
 
 enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable, ListText };
 
@@ -174,7 +270,7 @@ struct GroupState {
 
 struct FontEntry {
     std::string family;
-    int codePage = 0;
+    Glyphs glyphs = Glyphs::AsDocument;
     bool wingdings = false;
 };
 
@@ -185,27 +281,47 @@ public:
     Document Parse();
 
 private:
+    // Reading the input.
     void OpenGroup();
     // False when the outermost group has closed.
     bool CloseGroup();
-    void ControlSymbol();
-    void ControlWord();
-    void ApplyWord(std::string_view word, bool hasParam, int param);
+    void ReadControl();
+    void HexEscape();
+    void ReadControlWord();
+
+    // Control words, by destination.
+    void ApplyWord(std::string_view name, bool hasParam, int param);
+    void TextWord(const ControlWord& word, bool hasParam, int param);
+    void FontTableWord(Action action, bool hasParam, int param);
+    void ColorTableWord(Action action, int param);
+
+    // What control words do in text.
+    void OpenFontTable();
+    void OpenColorTable();
+    void OpenListText();
+    void SkipDestination();
+    void DocumentCodePage(int codePage);
+    void DefaultFont(int font);
+    void SetUnicodeSkip(int param);
+    void ParagraphBreak();
+    void Plain();
+
+    // Characters.
+    void Unicode(int param);
+    void FlushHighSurrogate();
     void Byte(unsigned char byte);
+    bool InSymbolFont() const;
     void Char(char32_t cp);
     void TextChar(char32_t cp);
-    void Unicode(int param);
+    CharFormat Resolve(const CharProps& props) const;
     void EndParagraph();
-    void FlushHighSurrogate();
 
-    void FontTableWord(std::string_view word, bool hasParam, int param);
+    // The font and colour tables.
+    void StartFont(int id);
     void FontTableChar(char32_t cp);
     void CommitFont();
-    void ColorTableWord(std::string_view word, int param);
     void CommitColor();
 
-    int CurrentCodePage() const;
-    CharFormat Resolve(const CharProps& props) const;
     GroupState& State() { return stack_.back(); }
     const GroupState& State() const { return stack_.back(); }
 
@@ -217,7 +333,7 @@ private:
     int pendingSkip_ = 0;             // fallback characters still to drop after \uN
     char32_t highSurrogate_ = 0;
 
-    int documentCodePage_ = kWindowsLatin1;
+    bool symbolDocument_ = false;  // the document's code page is the symbol one (\ansicpg42)
     int defaultFont_ = -1;
     std::map<int, FontEntry> fonts_;
     std::vector<std::optional<Color>> colors_;
@@ -237,6 +353,8 @@ private:
     std::string listText_;
 };
 
+// --- Reading the input -----------------------------------------------------
+
 Document Parser::Parse() {
     doc_.isRtf = true;
     stack_.reserve(64);
@@ -250,7 +368,7 @@ Document Parser::Parse() {
             if (!CloseGroup()) break;
         } else if (c == '\\') {
             ++pos_;
-            ControlSymbol();
+            ReadControl();
         } else if (c == '\r' || c == '\n') {
             ++pos_;  // line ends in the file carry no meaning
         } else {
@@ -292,31 +410,19 @@ bool Parser::CloseGroup() {
     return true;
 }
 
-void Parser::ControlSymbol() {
+// After a backslash: a control word, or a control symbol (a backslash and
+// one character that is not a letter).
+void Parser::ReadControl() {
     if (pos_ >= in_.size()) return;
     const char c = in_[pos_];
     if (IsLetter(c)) {
-        ControlWord();
+        ReadControlWord();
         return;
     }
     ++pos_;
     if (stack_.empty()) return;
     if (c == '\'') {
-        // \'hh: one byte in the current code page.
-        int value = -1;
-        if (pos_ + 1 < in_.size()) {
-            const int high = HexValue(in_[pos_]);
-            const int low = HexValue(in_[pos_ + 1]);
-            if (high >= 0 && low >= 0) {
-                value = high * 16 + low;
-                pos_ += 2;
-            }
-        }
-        if (pendingSkip_ > 0) {
-            --pendingSkip_;
-            return;
-        }
-        if (value >= 0) Byte(static_cast<unsigned char>(value));
+        HexEscape();
         return;
     }
     if (pendingSkip_ > 0) {
@@ -331,7 +437,7 @@ void Parser::ControlSymbol() {
         case '-': Char(0x00AD); break;  // soft hyphen
         case '_': Char(0x2011); break;  // non-breaking hyphen
         case '\r':
-        case '\n': ApplyWord("par", false, 0); break;
+        case '\n': ParagraphBreak(); break;
         case '\t': Char('\t'); break;
         case '*':
             // The rest of the group is optional: shown by no reader that
@@ -342,10 +448,30 @@ void Parser::ControlSymbol() {
     }
 }
 
-void Parser::ControlWord() {
+// \'hh: one byte in the current code page. A broken escape is dropped, but
+// still counts as a fallback character after \uN.
+void Parser::HexEscape() {
+    int value = -1;
+    if (pos_ + 1 < in_.size()) {
+        const int high = HexValue(in_[pos_]);
+        const int low = HexValue(in_[pos_ + 1]);
+        if (high >= 0 && low >= 0) {
+            value = high * 16 + low;
+            pos_ += 2;
+        }
+    }
+    if (pendingSkip_ > 0) {
+        --pendingSkip_;
+        return;
+    }
+    if (value >= 0) Byte(static_cast<unsigned char>(value));
+}
+
+// A control word: letters, an optional signed number and an optional space.
+void Parser::ReadControlWord() {
     const std::size_t start = pos_;
     while (pos_ < in_.size() && IsLetter(in_[pos_])) ++pos_;
-    const std::string_view word = in_.substr(start, std::min(pos_ - start, kMaxWordLetters));
+    const std::string_view name = in_.substr(start, std::min(pos_ - start, kMaxWordLetters));
     bool hasParam = false;
     bool negative = false;
     long long value = 0;
@@ -362,7 +488,7 @@ void Parser::ControlWord() {
     if (pos_ < in_.size() && in_[pos_] == ' ') ++pos_;  // the delimiting space belongs to the word
     const int param = Clamp(negative ? -value : value, -2147483647 - 1, 2147483647);
 
-    if (word == "bin") {
+    if (name == "bin") {
         // Raw binary data follow; they may hold any byte, braces included.
         const std::size_t count = hasParam && param > 0 ? static_cast<std::size_t>(param) : 0;
         pos_ += std::min(count, in_.size() - pos_);
@@ -374,137 +500,148 @@ void Parser::ControlWord() {
         --pendingSkip_;
         return;
     }
-    ApplyWord(word, hasParam, param);
+    ApplyWord(name, hasParam, param);
 }
 
-void Parser::ApplyWord(std::string_view word, bool hasParam, int param) {
-    GroupState& state = State();
-    switch (state.destination) {
-        case Destination::Skip: return;
-        case Destination::FontTable: FontTableWord(word, hasParam, param); return;
-        case Destination::ColorTable: ColorTableWord(word, param); return;
-        case Destination::Text:
-        case Destination::ListText: break;
-    }
+// --- Control words, by destination -----------------------------------------
 
-    // Destinations.
-    if (word == "fonttbl") {
-        state.destination = Destination::FontTable;
-        fontOpen_ = false;
-        return;
+void Parser::ApplyWord(std::string_view name, bool hasParam, int param) {
+    const Destination destination = State().destination;
+    if (destination == Destination::Skip) return;
+    const ControlWord word = FindWord(name);
+    if (destination == Destination::FontTable) {
+        FontTableWord(word.action, hasParam, param);
+    } else if (destination == Destination::ColorTable) {
+        ColorTableWord(word.action, param);
+    } else {
+        TextWord(word, hasParam, param);
     }
-    if (word == "colortbl") {
-        state.destination = Destination::ColorTable;
-        colors_.clear();
-        colorSet_ = false;
-        color_ = {};
-        return;
-    }
-    if (word == "listtext" || word == "pntext") {
-        state.destination = Destination::ListText;
-        listText_.clear();
-        return;
-    }
-    if (IsSkippedDestination(word)) {
-        if (stack_.size() > 1) state.destination = Destination::Skip;
-        return;
-    }
+}
 
-    // Document settings.
-    if (word == "ansicpg") {
-        if (hasParam && param > 0) documentCodePage_ = param;
-        return;
-    }
-    if (word == "ansi") { documentCodePage_ = kWindowsLatin1; return; }
-    if (word == "pc") { documentCodePage_ = 437; return; }
-    if (word == "pca") { documentCodePage_ = 850; return; }
-    if (word == "mac") { documentCodePage_ = 10000; return; }
-    if (word == "deff") {
-        defaultFont_ = param;
-        state.chars.font = param;
-        return;
-    }
-
-    // Characters.
-    if (word == "u") {
-        Unicode(param);
-        return;
-    }
-    if (word == "uc") {
-        state.unicodeSkip = std::clamp(param, 0, kMaxUnicodeSkip);
-        return;
-    }
-    for (const auto& symbol : kSymbolWords) {
-        if (word == symbol.word) {
-            Char(symbol.cp);
+// In text and in list text.
+void Parser::TextWord(const ControlWord& word, bool hasParam, int param) {
+    CharProps& chars = State().chars;
+    ParagraphFormat& para = State().paragraph;
+    const bool on = !hasParam || param != 0;  // a toggle's parameter 0 switches it off
+    switch (word.action) {
+        case Action::FontTable: OpenFontTable(); return;
+        case Action::ColorTable: OpenColorTable(); return;
+        case Action::ListText: OpenListText(); return;
+        case Action::SkippedDestination: SkipDestination(); return;
+        case Action::DocumentCodePage: DocumentCodePage(param); return;
+        case Action::DocumentCharset: symbolDocument_ = false; return;
+        case Action::DefaultFont: DefaultFont(param); return;
+        case Action::Character: Char(word.character); return;
+        case Action::Unicode: Unicode(param); return;
+        case Action::UnicodeSkip: SetUnicodeSkip(param); return;
+        case Action::ParagraphBreak: ParagraphBreak(); return;
+        case Action::Plain: Plain(); return;
+        case Action::Bold: chars.bold = on; return;
+        case Action::Italic: chars.italic = on; return;
+        case Action::Underline: chars.underline = on; return;
+        case Action::NoUnderline: chars.underline = false; return;
+        case Action::Strike: chars.strike = on; return;
+        case Action::Hidden: chars.hidden = on; return;
+        case Action::FontSize:
+            chars.fontSize = hasParam ? std::clamp(param, kMinFontSize, kMaxFontSize) : kDefaultFontSizeHalfPoints;
             return;
-        }
-    }
-    if (word == "line") {
-        Char(kLineSeparator);
-        return;
-    }
-    if (word == "cell") {
-        Char('\t');
-        return;
-    }
-    if (word == "par" || word == "row" || word == "sect") {
-        if (state.destination == Destination::Text) EndParagraph();
-        return;
-    }
-
-    // Character formatting. A parameter of 0 switches a toggle off.
-    const bool on = !hasParam || param != 0;
-    CharProps& chars = state.chars;
-    if (word == "plain") {
-        chars = CharProps{};
-        chars.font = defaultFont_;
-    } else if (word == "b") {
-        chars.bold = on;
-    } else if (word == "i") {
-        chars.italic = on;
-    } else if (word == "ul" || word == "uld" || word == "uldash" || word == "uldashd" || word == "uldashdd" ||
-               word == "uldb" || word == "ulth" || word == "ulw" || word == "ulwave" || word == "ulhwave" ||
-               word == "ululdbwave" || word == "ulthd" || word == "ulthdash" || word == "ulldash") {
-        chars.underline = on;
-    } else if (word == "ulnone") {
-        chars.underline = false;
-    } else if (word == "strike" || word == "striked") {
-        chars.strike = on;
-    } else if (word == "v") {
-        chars.hidden = on;
-    } else if (word == "fs") {
-        chars.fontSize = hasParam ? std::clamp(param, kMinFontSize, kMaxFontSize) : kDefaultFontSizeHalfPoints;
-    } else if (word == "f") {
-        chars.font = param;
-    } else if (word == "cf") {
-        chars.color = param;
-    }
-
-    // Paragraph formatting.
-    ParagraphFormat& para = state.paragraph;
-    if (word == "pard") {
-        para = ParagraphFormat{};
-    } else if (word == "ql") {
-        para.alignment = Alignment::Left;
-    } else if (word == "qc") {
-        para.alignment = Alignment::Center;
-    } else if (word == "qr") {
-        para.alignment = Alignment::Right;
-    } else if (word == "qj" || word == "qd") {
-        para.alignment = Alignment::Justify;
-    } else if (word == "li" || word == "lin") {
-        para.leftIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
-    } else if (word == "ri" || word == "rin") {
-        para.rightIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
-    } else if (word == "fi") {
-        para.firstLineIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
-    } else if (word == "sb") {
-        para.spaceBefore = std::clamp(param, 0, kMaxTwips);
-    } else if (word == "sa") {
-        para.spaceAfter = std::clamp(param, 0, kMaxTwips);
+        case Action::Font: chars.font = param; return;
+        case Action::Color: chars.color = param; return;
+        case Action::ParagraphDefaults: para = ParagraphFormat{}; return;
+        case Action::AlignLeft: para.alignment = Alignment::Left; return;
+        case Action::AlignCenter: para.alignment = Alignment::Center; return;
+        case Action::AlignRight: para.alignment = Alignment::Right; return;
+        case Action::Justify: para.alignment = Alignment::Justify; return;
+        case Action::LeftIndent: para.leftIndent = Twips(param); return;
+        case Action::RightIndent: para.rightIndent = Twips(param); return;
+        case Action::FirstLineIndent: para.firstLineIndent = Twips(param); return;
+        case Action::SpaceBefore: para.spaceBefore = std::clamp(param, 0, kMaxTwips); return;
+        case Action::SpaceAfter: para.spaceAfter = std::clamp(param, 0, kMaxTwips); return;
+        case Action::Unknown:
+        case Action::FontCharset:
+        case Action::FontCodePage:
+        case Action::Red:
+        case Action::Green:
+        case Action::Blue: return;
     }
 }
+
+void Parser::FontTableWord(Action action, bool hasParam, int param) {
+    switch (action) {
+        case Action::Font:
+            if (hasParam) StartFont(param);
+            return;
+        case Action::FontCharset: font_.glyphs = GlyphsOfCharset(param); return;
+        case Action::FontCodePage:
+            if (param > 0) font_.glyphs = GlyphsOfCodePage(param);
+            return;
+        case Action::Unicode: Unicode(param); return;
+        case Action::UnicodeSkip: SetUnicodeSkip(param); return;
+        // Unlike in text, even the outermost group is skipped.
+        case Action::SkippedDestination: State().destination = Destination::Skip; return;
+        default: return;
+    }
+}
+
+void Parser::ColorTableWord(Action action, int param) {
+    const auto component = static_cast<std::uint8_t>(std::clamp(param, 0, 255));
+    switch (action) {
+        case Action::Red: color_.red = component; break;
+        case Action::Green: color_.green = component; break;
+        case Action::Blue: color_.blue = component; break;
+        default: return;
+    }
+    colorSet_ = true;
+}
+
+// --- What control words do in text ----------------------------------------
+
+void Parser::OpenFontTable() {
+    State().destination = Destination::FontTable;
+    fontOpen_ = false;
+}
+
+void Parser::OpenColorTable() {
+    State().destination = Destination::ColorTable;
+    colors_.clear();
+    colorSet_ = false;
+    color_ = {};
+}
+
+void Parser::OpenListText() {
+    State().destination = Destination::ListText;
+    listText_.clear();
+}
+
+// The outermost group stays.
+void Parser::SkipDestination() {
+    if (stack_.size() > 1) State().destination = Destination::Skip;
+}
+
+void Parser::DocumentCodePage(int codePage) {
+    if (codePage > 0) symbolDocument_ = codePage == kSymbolCodePage;
+}
+
+void Parser::DefaultFont(int font) {
+    defaultFont_ = font;
+    State().chars.font = font;
+}
+
+void Parser::SetUnicodeSkip(int param) { State().unicodeSkip = std::clamp(param, 0, kMaxUnicodeSkip); }
+
+// \par, \row, \sect or an escaped line end: the paragraph ends, except in
+// list text (and in the tables and skipped groups, where nothing shows).
+void Parser::ParagraphBreak() {
+    if (State().destination == Destination::Text) EndParagraph();
+}
+
+void Parser::Plain() {
+    CharProps& chars = State().chars;
+    chars = CharProps{};
+    chars.font = defaultFont_;
+}
+
+// --- Characters --------------------------------------------------------------
 
 void Parser::Unicode(int param) {
     // \uN is a signed 16-bit value: code units above 0x7FFF come negative.
@@ -516,7 +653,8 @@ void Parser::Unicode(int param) {
             highSurrogate_ = static_cast<char32_t>(unit);
         } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
             if (highSurrogate_ != 0) {
-                const char32_t cp = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (static_cast<char32_t>(unit) - 0xDC00);
+                const char32_t low = static_cast<char32_t>(unit) - 0xDC00;
+                const char32_t cp = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + low;
                 highSurrogate_ = 0;
                 Char(cp);
             } else {
@@ -545,8 +683,7 @@ void Parser::Byte(unsigned char byte) {
         Char(byte);
         return;
     }
-    const int codePage = CurrentCodePage();
-    if (codePage == kSymbolCodePage) {
+    if (InSymbolFont()) {
         const auto found = fonts_.find(State().chars.font);
         Char(SymbolFontChar(byte, found != fonts_.end() && found->second.wingdings));
         return;
@@ -556,14 +693,17 @@ void Parser::Byte(unsigned char byte) {
     Char(Cp1252ToCodePoint(byte));
 }
 
-int Parser::CurrentCodePage() const {
-    const GroupState& state = State();
-    if (state.destination == Destination::FontTable) {
-        return font_.codePage != 0 ? font_.codePage : documentCodePage_;
+// Whether bytes now are glyph numbers: in the font table, by the entry being
+// read; elsewhere, by the current font.
+bool Parser::InSymbolFont() const {
+    Glyphs glyphs = Glyphs::AsDocument;
+    if (State().destination == Destination::FontTable) {
+        glyphs = font_.glyphs;
+    } else if (const auto found = fonts_.find(State().chars.font); found != fonts_.end()) {
+        glyphs = found->second.glyphs;
     }
-    const auto found = fonts_.find(state.chars.font);
-    if (found != fonts_.end() && found->second.codePage != 0) return found->second.codePage;
-    return documentCodePage_;
+    if (glyphs == Glyphs::AsDocument) return symbolDocument_;
+    return glyphs == Glyphs::Symbols;
 }
 
 void Parser::Char(char32_t cp) {
@@ -609,7 +749,7 @@ CharFormat Parser::Resolve(const CharProps& props) const {
     const auto font = fonts_.find(props.font);
     // Text in a symbol font has been mapped to Unicode already, so it is
     // shown in the surrounding font rather than the symbol font.
-    if (font != fonts_.end() && font->second.codePage != kSymbolCodePage) format.fontFamily = font->second.family;
+    if (font != fonts_.end() && font->second.glyphs != Glyphs::Symbols) format.fontFamily = font->second.family;
     if (props.color >= 0 && static_cast<std::size_t>(props.color) < colors_.size()) {
         format.color = colors_[static_cast<std::size_t>(props.color)];
     }
@@ -630,24 +770,15 @@ void Parser::EndParagraph() {
     runs_.clear();
 }
 
-void Parser::FontTableWord(std::string_view word, bool hasParam, int param) {
-    if (word == "f" && hasParam) {
-        CommitFont();
-        fontId_ = param;
-        font_ = FontEntry{};
-        fontName_.clear();
-        fontOpen_ = true;
-    } else if (word == "fcharset") {
-        font_.codePage = CodePageOfCharset(param);
-    } else if (word == "cpg" && param > 0) {
-        font_.codePage = param;
-    } else if (word == "u") {
-        Unicode(param);
-    } else if (word == "uc") {
-        State().unicodeSkip = std::clamp(param, 0, kMaxUnicodeSkip);
-    } else if (IsSkippedDestination(word)) {
-        State().destination = Destination::Skip;
-    }
+// --- The font and colour tables ----------------------------------------------
+
+// \fN in the font table: the entry before it ends, entry N begins.
+void Parser::StartFont(int id) {
+    CommitFont();
+    fontId_ = id;
+    font_ = FontEntry{};
+    fontName_.clear();
+    fontOpen_ = true;
 }
 
 void Parser::FontTableChar(char32_t cp) {
@@ -674,20 +805,6 @@ void Parser::CommitFont() {
     fonts_[fontId_] = std::move(font_);
     font_ = FontEntry{};
     fontName_.clear();
-}
-
-void Parser::ColorTableWord(std::string_view word, int param) {
-    const auto component = static_cast<std::uint8_t>(std::clamp(param, 0, 255));
-    if (word == "red") {
-        color_.red = component;
-        colorSet_ = true;
-    } else if (word == "green") {
-        color_.green = component;
-        colorSet_ = true;
-    } else if (word == "blue") {
-        color_.blue = component;
-        colorSet_ = true;
-    }
 }
 
 void Parser::CommitColor() {
