@@ -16,9 +16,13 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <vector>
 
 #include "Components.h"
 #include "Dllinfo.h"
+#include "Extraction.h"
 #include "Info.h"
 #include "QtServices.h"
 
@@ -45,13 +49,39 @@ QString FolderOf(const QString& path) {
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
-// The one local file of a drag, or an empty string.
-QString DraggedFile(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls()) return {};
-    const QList<QUrl> urls = data->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile()) return {};
-    const QFileInfo file(urls.first().toLocalFile());
-    return file.isFile() ? file.absoluteFilePath() : QString();
+// The local files and folders of a drag.
+QStringList DraggedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        const QFileInfo item(url.toLocalFile());
+        if (!item.exists()) return {};
+        paths.append(item.absoluteFilePath());
+    }
+    return paths;
+}
+
+// Whether a file begins as a mail or an mbox does: a "From " line, or a
+// header field ("Name: value") as its first line.
+bool LooksLikeMail(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray line = file.readLine(1000);
+    if (line.startsWith("From ")) return true;
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0) return false;
+    for (qsizetype i = 0; i < colon; ++i) {
+        const char c = line[i];
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-')) return false;
+    }
+    return true;
+}
+
+// A drop of mails, an mbox, a folder or several items is searched for
+// chains; a single other file is a choice of source as in the dialog.
+bool IsMailDrop(const QStringList& paths) {
+    return paths.size() > 1 || (paths.size() == 1 && (QFileInfo(paths.first()).isDir() || LooksLikeMail(paths.first())));
 }
 
 template <typename Label = QLabel>
@@ -183,17 +213,55 @@ void TForm1::ButtonQClick(QObject*) {
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-    if (!DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!DraggedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
-    const QString path = DraggedFile(event->mimeData());
-    if (path.isEmpty()) return;
+    const QStringList paths = DraggedPaths(event->mimeData());
+    if (paths.isEmpty()) return;
     event->acceptProposedAction();
+    if (IsMailDrop(paths)) {
+        ExtractFromMail(paths);
+        return;
+    }
+    if (!QFileInfo(paths.first()).isFile()) return;
     // A drop stands for a choice in the dialog, which also moves the
     // working directory to the chosen file's folder.
-    QDir::setCurrent(QFileInfo(path).absolutePath());
-    SourceChosen(path);
+    QDir::setCurrent(QFileInfo(paths.first()).absolutePath());
+    SourceChosen(paths.first());
+}
+
+void TForm1::ExtractFromMail(const QStringList& paths) {
+    if (Converting) return;
+    const InputHold heldInput(*this);
+    Converting = true;
+    const auto notConverting = qScopeGuard([this] { Converting = false; });
+    ShapeRES->hide();
+    std::vector<std::filesystem::path> sources;
+    for (const QString& path : paths) sources.push_back(ToPath(path));
+    // The chains go into the folder that the first dropped item lies in.
+    const std::filesystem::path folder = ToPath(QFileInfo(paths.first()).absolutePath());
+    mail::ExtractionReport report;
+    {
+        WaitCursor hourglass;
+        report = mail::ExtractAll(sources, folder, EngineServices(), false);
+    }
+    ProgressBar1->setValue(0);
+    std::string text;
+    for (const auto& lines : {report.lines, report.errors}) {
+        for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+    }
+    ConversionResult result = ConversionResult::Failed;
+    MessageKind kind = MessageKind::Error;
+    if (report.outcome == mail::Outcome::AllVerified) {
+        result = ConversionResult::Succeeded;
+        kind = MessageKind::Information;
+    } else if (report.outcome == mail::Outcome::SomeIncomplete) {
+        result = ConversionResult::ChecksumMismatch;
+        kind = MessageKind::Warning;
+    }
+    messages_->Show(text, "Hex-Text-Ketten aus E-Mails", kind);
+    ShowResult(result);
 }
 
 void TForm1::SourceChosen(const QString& path) {
@@ -259,6 +327,10 @@ void TForm1::BitBtnSTARTClick(QObject*) {
         result = DecodeChosen ? HexToBin(source, target) : BinToHex(source, target);
     }
     ProgressBar1->setValue(0);
+    ShowResult(result);
+}
+
+void TForm1::ShowResult(ConversionResult result) {
     switch (result) {
     case ConversionResult::Failed: ShapeRES->SetBrushColor(QColor(255, 0, 0)); break;
     case ConversionResult::ChecksumMismatch: ShapeRES->SetBrushColor(QColor(255, 255, 0)); break;

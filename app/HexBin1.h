@@ -73,6 +73,11 @@ private:
     void SetCaptionFromVersion(const VersionReader& reader);
     // Everything a choice of source does once the file is known.
     void SourceChosen(const QString& path);
+    // Finds the hex-text chains in dropped mails, mbox files and folders,
+    // decodes them and shows the report and the overall outcome.
+    void ExtractFromMail(const QStringList& paths);
+    // The dot's colour and the sound for a result.
+    void ShowResult(ConversionResult result);
     // Forgets the target and direction so that nothing runs on a stale choice.
     void ForgetChoice();
 

@@ -23,6 +23,7 @@
 #include "Components.h"
 #include "Fakes.h"
 #include "HexBin1.h"
+#include "HexText.h"
 #include "Info.h"
 #include "MessageBeep.h"
 
@@ -588,18 +589,43 @@ private slots:
         QVERIFY(StartEnabled());
     }
 
-    void dragOfSeveralFilesOrAFolderRefused() {
-        QMimeData two;
-        two.setUrls({QUrl::fromLocalFile(Write("a.txt", kAbcHexText)), QUrl::fromLocalFile(Write("b.txt", kAbcHexText))});
-        QMimeData folder;
-        folder.setUrls({QUrl::fromLocalFile(dir_->path())});
-        for (QMimeData* mime : {&two, &folder}) {
-            QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-            enter.setAccepted(false);
-            QApplication::sendEvent(form_.get(), &enter);
-            QVERIFY(!enter.isAccepted());
+    // Mails dropped on the window: the chain in their attachments is found
+    // and decoded into the folder of the first mail, the report is shown
+    // and the dot tells the outcome.
+    void droppedMailsAreExtracted() {
+        QByteArray data;
+        for (int i = 0; i < 3000; ++i) data += static_cast<char>(i * 13 % 256);
+        Write("quelle/bericht.bin", data);
+        LineGenerator lines;
+        RecordingMessages quiet;
+        QCOMPARE(calverdon::BinToHex(PathOf("quelle/bericht.bin").toStdString(), PathOf("quelle/bericht.txt").toStdString(), "4",
+                                     {quiet}, lines),
+                 ConversionResult::Succeeded);
+        QList<QUrl> mails;
+        for (const QString part : {"bericht_2.txt", "bericht.txt"}) {
+            const QByteArray attachment = Read(PathOf("quelle/" + part)).toBase64();
+            const QByteArray mail = "From: a@example.org\r\nSubject: Teil\r\nMIME-Version: 1.0\r\n"
+                                    "Content-Type: multipart/mixed; boundary=\"xx\"\r\n\r\n--xx\r\n"
+                                    "Content-Type: text/plain\r\n\r\nAnbei.\r\n--xx\r\n"
+                                    "Content-Type: text/plain; name=\"" + part.toLatin1() + "\"\r\n"
+                                    "Content-Transfer-Encoding: base64\r\n\r\n" + attachment + "\r\n--xx--\r\n";
+            mails.append(QUrl::fromLocalFile(Write("post/" + part + ".eml", mail)));
         }
-        QCOMPARE(Text("LabelQ"), QStringLiteral("Quelle..."));
+        QVERIFY(QFile::exists(PathOf("quelle/bericht_2.txt")));
+        QVERIFY(!QFile::exists(PathOf("quelle/bericht_3.txt")));
+        QMimeData mime;
+        mime.setUrls(mails);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form_.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form_.get(), &drop);
+        QCOMPARE(Read(PathOf("post/bericht.bin")), data);
+        QVERIFY(DotShown());
+        QCOMPARE(Dot(), kLime);
+        QVERIFY(!messages_->shown.empty());
+        QCOMPARE(QString::fromStdString(messages_->shown.back().text),
+                 "bericht.bin: 2 von 2 Teilen, umgewandelt in " + PathOf("post/bericht.bin"));
     }
 
     // Help opens a fresh window each time, which reads Calverdon.rtf from
