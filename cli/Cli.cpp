@@ -45,7 +45,7 @@ std::vector<std::string> ParserArguments(int argc, const char* const* argv, cons
             }
         }
         const bool emptyValue = arg.size() > 3 && arg.starts_with("--") && arg.find('=') == arg.size() - 1;
-        const std::string name = arg.substr(0, arg.size() - 1);
+        const std::string name = emptyValue ? arg.substr(0, arg.size() - 1) : std::string();
         const CLI::Option* option = emptyValue ? current->get_option_no_throw(name) : nullptr;
         if (option != nullptr && option->get_items_expected_max() > 0) {
             args.push_back(name);

@@ -1,7 +1,7 @@
 #include "Usage.h"
 
+#include <cstddef>
 #include <string_view>
-#include <utility>
 
 #include "Console.h"
 
