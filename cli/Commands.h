@@ -76,6 +76,7 @@ struct DistanceOptions {
     std::vector<std::string> words;
 };
 Command AddDistanceCommand(CLI::App& app);
+int RunDistance(const DistanceOptions& options, Console& console);
 
 struct ExtractOptions {
     std::vector<std::string> sources;
@@ -85,7 +86,6 @@ struct ExtractOptions {
 };
 Command AddExtractCommand(CLI::App& app);
 int RunExtract(const ExtractOptions& options, Console& console);
-int RunDistance(const DistanceOptions& options, Console& console);
 
 // Parses the arguments and runs the chosen subcommand; returns the exit code.
 int RunCli(int argc, const char* const* argv, Console& console);

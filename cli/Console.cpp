@@ -5,6 +5,8 @@
 #include <istream>
 #include <ostream>
 
+#include "Cp1252.h"
+
 namespace calverdon::cli {
 namespace {
 
@@ -19,15 +21,13 @@ std::string Printable(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        // C1 controls are U+0080 to U+009F, the bytes C2 80 to C2 9F.
-        const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (c >= 0x20 && c != 0x7F && !c1) {
+        const std::size_t control = ControlCharacterAt(text, i);
+        if (control == 0) {
             out += text[i];
             continue;
         }
-        const unsigned value = c1 ? static_cast<unsigned char>(text[++i]) : c;
+        const bool c1 = control == 2;
+        const unsigned value = static_cast<unsigned char>(text[c1 ? ++i : i]);
         char escape[8];
         std::snprintf(escape, sizeof escape, c1 ? "\\u%04x" : "\\x%02x", value);
         out += escape;

@@ -14,15 +14,9 @@ std::string SafeFileName(std::string_view name) {
     std::string safe;
     safe.reserve(name.size());
     for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        const bool c1 = c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(name[i + 1]) <= 0x9F;
-        if (c < 0x20 || c == 0x7F || c1) {
-            safe += '_';
-            if (c1) ++i;
-        } else {
-            safe += name[i];
-        }
+        const std::size_t control = ControlCharacterAt(name, i);
+        safe += control == 0 ? name[i] : '_';
+        if (control == 2) ++i;
     }
     return safe;
 }

@@ -178,4 +178,12 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
     return out;
 }
 
+std::size_t ControlCharacterAt(std::string_view utf8, std::size_t at) {
+    const auto c = static_cast<unsigned char>(utf8[at]);
+    if (c < 0x20 || c == 0x7F) return 1;
+    if (c != 0xC2 || at + 1 >= utf8.size()) return 0;
+    const auto next = static_cast<unsigned char>(utf8[at + 1]);
+    return next >= 0x80 && next <= 0x9F ? 2 : 0;
+}
+
 }  // namespace calverdon

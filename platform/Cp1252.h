@@ -27,6 +27,10 @@ std::u16string Cp1252ToUtf16(std::string_view cp1252);
 std::string Utf8ToCp1252(std::string_view utf8, std::optional<char> replacement = '_');
 std::string Utf16ToCp1252(std::u16string_view utf16, std::optional<char> replacement = '_');
 
+// How many bytes of the UTF-8 text at `at` form a control character: 1
+// for C0 and DEL, 2 for C1 (U+0080 to U+009F), 0 when none starts there.
+std::size_t ControlCharacterAt(std::string_view utf8, std::size_t at);
+
 // Appends one code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 
