@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "Components.h"
-#include "Dllinfo.h"
+#include <calverdon/Dllinfo.h>
 #include "Extraction.h"
 #include "Info.h"
 #include "QtServices.h"

@@ -10,7 +10,7 @@
 
 #include "HexText.h"
 #include "Services.h"
-#include "Strings.h"
+#include <calverdon/Strings.h>
 
 class QLabel;
 class QLineEdit;

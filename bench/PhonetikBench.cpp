@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "Cp1252.h"
-#include "Phonetik.h"
+#include <calverdon/Phonetik.h>
 #include "ReferenceDistance.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include <ostream>
 #include <string>
 
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 #include "Commands.h"
 #include "Cp1252.h"
 #include "MessageBox.h"

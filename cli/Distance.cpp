@@ -7,7 +7,7 @@
 
 #include "Commands.h"
 #include "Cp1252.h"
-#include "Phonetik.h"
+#include <calverdon/Phonetik.h>
 
 namespace calverdon::cli {
 namespace {

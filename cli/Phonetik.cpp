@@ -7,7 +7,7 @@
 
 #include "Commands.h"
 #include "Cp1252.h"
-#include "Phonetik.h"
+#include <calverdon/Phonetik.h>
 #include "Usage.h"
 
 namespace calverdon::cli {

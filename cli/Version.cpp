@@ -7,7 +7,7 @@
 
 #include "Commands.h"
 #include "Cp1252.h"
-#include "Dllinfo.h"
+#include <calverdon/Dllinfo.h>
 #include "File.h"
 #include "ModuleImage.h"
 

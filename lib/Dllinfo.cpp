@@ -1,4 +1,4 @@
-#include "Dllinfo.h"
+#include <calverdon/Dllinfo.h>
 
 #include <algorithm>
 #include <bit>

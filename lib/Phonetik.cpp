@@ -1,4 +1,4 @@
-#include "Phonetik.h"
+#include <calverdon/Phonetik.h>
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 #include "Cp1252.h"
 #include "Symbology.h"
 

@@ -1,4 +1,4 @@
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 
 #include <array>
 #include <cmath>

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "Code128Table.h"
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 #include "Cp1252.h"
 #include "Symbology.h"
 

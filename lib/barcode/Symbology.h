@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 
 namespace calverdon::barcode {
 

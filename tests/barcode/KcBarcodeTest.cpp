@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 #include "MessageBox.h"
 #include "RecordingCanvas.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 #include "MessageBox.h"
 #include "QtCanvas.h"
 #include "QtMessageBox.h"

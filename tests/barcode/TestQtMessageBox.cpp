@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 #include "MessageBox.h"
 #include "QtMessageBox.h"
 

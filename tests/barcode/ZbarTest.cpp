@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Codecommon.h"
+#include <calverdon/Codecommon.h>
 #include "Cp1252.h"
 #include "QtCanvas.h"
 #include "Symbology.h"

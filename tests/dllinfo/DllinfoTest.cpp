@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "Cp1252.h"
-#include "Dllinfo.h"
+#include <calverdon/Dllinfo.h>
 #include "Fixtures.h"
 
 namespace {

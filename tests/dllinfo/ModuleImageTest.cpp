@@ -12,7 +12,7 @@
 #include <string>
 
 #include "Cp1252.h"
-#include "Dllinfo.h"
+#include <calverdon/Dllinfo.h>
 #include "Fixtures.h"
 #include "ModuleImage.h"
 #include "VersionBlock.h"

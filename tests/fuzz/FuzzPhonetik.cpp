@@ -11,7 +11,7 @@
 #include <string>
 
 #include "CharLowerBuffA.h"
-#include "Phonetik.h"
+#include <calverdon/Phonetik.h>
 #include "ReferenceDistance.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "Cp1252.h"
-#include "Dllinfo.h"
+#include <calverdon/Dllinfo.h>
 #include "ModuleImage.h"
 #include "VersionBlock.h"
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "Cp1252.h"
-#include "Phonetik.h"
+#include <calverdon/Phonetik.h>
 
 namespace {
 std::atomic<long> allocations{0};

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "Cp1252.h"
-#include "Phonetik.h"
+#include <calverdon/Phonetik.h>
 #include "ReferenceDistance.h"
 
 namespace {

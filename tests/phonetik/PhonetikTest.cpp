@@ -8,7 +8,7 @@
 #include <string>
 
 #include "Cp1252.h"
-#include "Phonetik.h"
+#include <calverdon/Phonetik.h>
 
 namespace {
 

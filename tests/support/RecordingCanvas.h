@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "Canvas.h"
+#include <calverdon/Canvas.h>
 
 namespace calverdon {
 

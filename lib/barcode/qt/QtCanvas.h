@@ -3,7 +3,7 @@
 // QPaintDevice: a QImage for PNG files, a QSvgGenerator, a QPdfWriter or a
 // printer. The painter and its device belong to the caller.
 
-#include "Canvas.h"
+#include <calverdon/Canvas.h>
 
 class QPainter;
 
