@@ -33,85 +33,111 @@ bool Known(const FoundPart& part, const std::string& name) {
     return !name.empty() && std::find(part.names.begin(), part.names.end(), name) != part.names.end();
 }
 
-}  // namespace
-
-Linked LinkChains(const std::vector<FoundPart>& parts) {
-    std::vector<const FoundPart*> firsts;
-    std::map<std::uint32_t, std::vector<const FoundPart*>> byNumber;
-    for (const FoundPart& part : parts) {
-        if (part.number == 1) {
-            firsts.push_back(&part);
-        } else {
-            byNumber[part.number].push_back(&part);
-        }
-    }
-    const bool single = firsts.size() == 1;
-    std::set<const FoundPart*> taken;
-    Linked linked;
-    for (const FoundPart* first : firsts) {
-        Chain chain;
-        chain.first = first;
-        chain.parts[1] = first;
-        std::optional<std::pair<std::string, std::string>> pattern;
-        auto guessedName = [&](std::uint32_t number) -> std::string {
-            if (pattern) return pattern->first + "_" + std::to_string(number) + pattern->second;
-            return first->names.empty() ? std::string() : PartFileName(first->names.front(), number);
-        };
-        auto claimants = [&](std::uint32_t number, const std::string& expected) {
-            std::vector<const FoundPart*> found;
-            const auto it = byNumber.find(number);
-            if (it == byNumber.end()) return found;
-            for (const FoundPart* part : it->second) {
-                if (single || Known(*part, expected)) found.push_back(part);
+// Follows each first part through the parts found, by the names their
+// continuation lines give, or by number alone when there is one chain.
+class ChainLinker {
+public:
+    explicit ChainLinker(const std::vector<FoundPart>& parts) {
+        for (const FoundPart& part : parts) {
+            if (part.number == 1) {
+                firsts_.push_back(&part);
+            } else {
+                byNumber_[part.number].push_back(&part);
             }
-            return found;
-        };
+        }
+        single_ = firsts_.size() == 1;
+    }
 
-        std::uint32_t number = 1;
-        const FoundPart* current = first;
-        for (;;) {
-            if (current != nullptr && !current->continues) {
-                chain.total = number;
+    Linked Run() {
+        Linked linked;
+        for (const FoundPart* first : firsts_) linked.chains.push_back(Follow(first));
+        for (const auto& [number, candidates] : byNumber_) {
+            for (const FoundPart* part : candidates) {
+                if (!taken_.contains(part)) linked.strays.push_back(part);
+            }
+        }
+        return linked;
+    }
+
+private:
+    using Pattern = std::optional<std::pair<std::string, std::string>>;
+
+    Chain Follow(const FoundPart* first);
+    // The parts that may stand at `number` where the name `expected` is
+    // looked for.
+    std::vector<const FoundPart*> Claimants(std::uint32_t number, const std::string& expected) const {
+        std::vector<const FoundPart*> found;
+        const auto it = byNumber_.find(number);
+        if (it == byNumber_.end()) return found;
+        for (const FoundPart* part : it->second) {
+            if (single_ || Known(*part, expected)) found.push_back(part);
+        }
+        return found;
+    }
+    // The name part `number` would bear, in the pattern of the names seen.
+    static std::string GuessedName(const FoundPart& first, const Pattern& pattern, std::uint32_t number) {
+        if (pattern) return pattern->first + "_" + std::to_string(number) + pattern->second;
+        return first.names.empty() ? std::string() : PartFileName(first.names.front(), number);
+    }
+    // Past a gap at `next`: the next number that some part claims, noted as
+    // missing in between; empty when none does.
+    std::vector<const FoundPart*> PastGap(const FoundPart& first, const Pattern& pattern, Chain& chain,
+                                          std::uint32_t& next) const {
+        for (auto it = byNumber_.upper_bound(next); it != byNumber_.end(); ++it) {
+            std::vector<const FoundPart*> found = Claimants(it->first, GuessedName(first, pattern, it->first));
+            if (found.empty()) continue;
+            chain.missing.emplace_back(next, it->first - 1);
+            next = it->first;
+            return found;
+        }
+        return {};
+    }
+
+    std::vector<const FoundPart*> firsts_;
+    std::map<std::uint32_t, std::vector<const FoundPart*>> byNumber_;
+    bool single_ = false;
+    std::set<const FoundPart*> taken_;
+};
+
+Chain ChainLinker::Follow(const FoundPart* first) {
+    Chain chain;
+    chain.first = first;
+    chain.parts[1] = first;
+    Pattern pattern;
+    std::uint32_t number = 1;
+    const FoundPart* current = first;
+    for (;;) {
+        if (current != nullptr && !current->continues) {
+            chain.total = number;
+            break;
+        }
+        if (number == UINT32_MAX) break;
+        std::uint32_t next = number + 1;
+        if (current != nullptr) {
+            if (auto seen = NamePattern(current->nextName, next)) pattern = seen;
+        }
+        std::vector<const FoundPart*> found =
+            Claimants(next, current ? current->nextName : GuessedName(*first, pattern, next));
+        if (found.empty()) found = PastGap(*first, pattern, chain, next);
+        if (found.empty()) break;
+        taken_.insert(found.begin(), found.end());
+        chain.parts[next] = found.front();
+        number = next;
+        current = found.size() == 1 ? found.front() : nullptr;
+        if (found.size() > 1) {
+            chain.conflicts.push_back(next);
+            if (std::all_of(found.begin(), found.end(), [](const FoundPart* p) { return !p->continues; })) {
+                chain.total = next;
                 break;
             }
-            if (number == UINT32_MAX) break;
-            std::uint32_t next = number + 1;
-            if (current != nullptr) {
-                if (auto seen = NamePattern(current->nextName, next)) pattern = seen;
-            }
-            std::vector<const FoundPart*> found = claimants(next, current ? current->nextName : guessedName(next));
-            if (found.empty()) {
-                // Past a gap: the next number that some part claims.
-                for (auto it = byNumber.upper_bound(next); it != byNumber.end() && found.empty(); ++it) {
-                    found = claimants(it->first, guessedName(it->first));
-                    if (!found.empty()) {
-                        chain.missing.emplace_back(next, it->first - 1);
-                        next = it->first;
-                    }
-                }
-                if (found.empty()) break;
-            }
-            taken.insert(found.begin(), found.end());
-            chain.parts[next] = found.front();
-            number = next;
-            current = found.size() == 1 ? found.front() : nullptr;
-            if (found.size() > 1) {
-                chain.conflicts.push_back(next);
-                if (std::all_of(found.begin(), found.end(), [](const FoundPart* p) { return !p->continues; })) {
-                    chain.total = next;
-                    break;
-                }
-            }
-        }
-        linked.chains.push_back(std::move(chain));
-    }
-    for (const auto& [number, candidates] : byNumber) {
-        for (const FoundPart* part : candidates) {
-            if (!taken.contains(part)) linked.strays.push_back(part);
         }
     }
-    return linked;
+    return chain;
 }
+
+}  // namespace
+
+Linked LinkChains(const std::vector<FoundPart>& parts) { return ChainLinker(parts).Run(); }
 
 std::string ChainTargetName(const Chain& chain) { return chain.first ? chain.first->headerName : std::string(); }
 
