@@ -380,12 +380,12 @@ private slots:
         QTest::addColumn<QString>("caption");  // of the one message; empty: none
         QTest::addColumn<QByteArray>("target");  // null: no target file
         QTest::newRow("1 succeeded") << kAbcHexText << kLime << MB_OK << "" << QByteArray("ABC");
-        // One checksum digit changed: F7, result 0, the target is kept.
+        // One checksum digit changed: a warning, result 0, the target is kept.
         QByteArray changed = kAbcHexText;
         changed.back() = '6';
         QTest::newRow("0 checksum mismatch") << changed << kYellow << MB_ICONERROR << "Prüfsummenfehler."
                                              << QByteArray("ABC");
-        // A continuation to a missing part: F4 with errno 2, result -1.
+        // A continuation to a missing part: an error with errno 2, result -1.
         QTest::newRow("-1 failed") << QByteArray("Kelvarin-Hex-Text 1.0\r\nabc.bin\r\n414243++fehlt_2.txt\r\n")
                                    << kRed << MB_OK << "Fehler 2" << QByteArray();
     }
