@@ -70,6 +70,7 @@ private:
         if (used_ == pending_.size()) Flush();
     }
     void Flush() {
+        if (used_ == 0) return;
         std::memcpy(out_.Reserve(used_), pending_.data(), used_);
         out_.Commit(used_);
         used_ = 0;
