@@ -14,27 +14,18 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "HexText.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using calverdon::fuzz::Require;
 
 class Quiet final : public calverdon::UserMessages {
 public:
     int Show(const std::string&, const std::string&, calverdon::MessageKind) override { return calverdon::kAnswerYes; }
 };
-
-const fs::path& Folder() {
-    static const fs::path folder = [] {
-        // Memory-backed when the machine has it: the target writes files.
-        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        std::string pattern = (base / "calverdon-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        return fs::path(pattern);
-    }();
-    return folder;
-}
 
 void Write(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -45,19 +36,12 @@ std::string Read(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const fs::path folder = Folder();
-    for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
+    static const calverdon::fuzz::ScratchFolder scratch;
+    const fs::path folder = scratch.Empty();
 
     // The chain.
     std::string_view rest = input;
@@ -81,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The round trip, with a size limit of 0 to 3 kB taken from the input.
     if (size == 0) return 0;
-    for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
+    scratch.Empty();
     Write(folder / "data.bin", input);
     const std::string kb = std::to_string(data[0] % 4);
     Require(calverdon::BinToHex(folder / "data.bin", folder / "data.txt", kb, {quiet}) ==

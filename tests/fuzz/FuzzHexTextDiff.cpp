@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "HexText.h"
 
 namespace {
@@ -41,32 +42,9 @@ public:
     bool repaired = false;
 };
 
-// A memory-backed scratch folder, removed when the process ends normally.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        std::string pattern = (base / "calverdon-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
 void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz difference: %s\n", what);
-        std::abort();
-    }
+    if (!condition) std::fprintf(stderr, "fuzz difference: ");
+    calverdon::fuzz::Require(condition, what);
 }
 
 constexpr std::string_view kHexDigits = "0123456789abcdefABCDEF";
@@ -198,9 +176,8 @@ std::string BuildFile(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ScratchFolder scratch;
-    const fs::path& folder = scratch.Path();
-    for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
+    static const calverdon::fuzz::ScratchFolder scratch;
+    const fs::path& folder = scratch.Empty();
 
     const std::string file = BuildFile(data, size);
     std::ofstream(folder / "f.txt", std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));

@@ -15,41 +15,26 @@
 #include <string_view>
 
 #include "Chains.h"
+#include "FuzzSupport.h"
 #include "MailScanner.h"
 #include "PartText.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using calverdon::fuzz::Require;
 
 class Quiet final : public calverdon::UserMessages {
 public:
     int Show(const std::string&, const std::string&, calverdon::MessageKind) override { return calverdon::kAnswerNo; }
 };
 
-const fs::path& Folder() {
-    static const fs::path folder = [] {
-        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        std::string pattern = (base / "calverdon-fuzz-mail-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        return fs::path(pattern);
-    }();
-    return folder;
-}
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const fs::path folder = Folder();
-    for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
+    static const calverdon::fuzz::ScratchFolder scratchFolder;
+    const fs::path folder = scratchFolder.Empty();
     const fs::path file = folder / "eingang";
     std::ofstream(file, std::ios::binary).write(input.data(), static_cast<std::streamsize>(input.size()));
     const fs::path scratch = folder / "teile";
