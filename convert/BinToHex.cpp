@@ -220,6 +220,7 @@ ConversionResult Encoder::Encode(BufferedReader& reader, Layout& layout) {
             if (events.lineEnd) out.Put2('\r', '\n');
             report_.Advance(bytesRead);
             if (out.Error() != 0) return report_.WriteFailed(out.Error());
+            if (report_.StopRequested()) return ConversionResult::Failed;
             if (!events.split) continue;
             const std::string next = PartFileName(firstPartAnsi_, partNumber_ + 1);
             if (const auto ended = EndPart("++" + next + "\r\n"); ended != ConversionResult::Succeeded) return ended;

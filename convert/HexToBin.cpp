@@ -88,7 +88,7 @@ public:
                          std::filesystem::path* written);
 
 private:
-    enum class Stop { EndOfData, Continuation, EndLine, WriteFailed };
+    enum class Stop { EndOfData, Continuation, EndLine, WriteFailed, StopRequested };
 
     Stop DecodePart(BufferedReader& part);
     bool SkipHeaderLines(BufferedReader& part);
@@ -177,6 +177,7 @@ Decoder::Stop Decoder::DecodePart(BufferedReader& part) {
         checksum_ = checksum;
         consumed_ = consumed;
         if (out_.Error() != 0) return Stop::WriteFailed;
+        if (report_.StopRequested()) return Stop::StopRequested;
         if (stop) return *stop;
     }
     checksum_ = checksum;
@@ -251,6 +252,8 @@ ConversionResult Decoder::Run(const std::filesystem::path& source, const std::fi
     for (;;) {
         const Stop stop = DecodePart(*part);
         if (stop == Stop::WriteFailed) return report_.WriteFailed(out_.Error());
+        // The user stopped the run: nothing is shown, the pending result goes.
+        if (stop == Stop::StopRequested) return ConversionResult::Failed;
         if (part->Error() != 0) return report_.ReadSourceFailed(part->Error());
         if (stop == Stop::EndLine) {
             const ScannedChecksum sum = ScanChecksum(*part);

@@ -76,7 +76,10 @@ void Reporter::PassOnProgress(std::uint64_t done) {
     const int value = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
     if (value != last_) {
         last_ = value;
-        if (progress_ != nullptr) progress_->SetProgress(value);
+        if (progress_ != nullptr) {
+            progress_->SetProgress(value);
+            stopRequested_ = stopRequested_ || progress_->StopRequested();
+        }
     }
     // The least count c with c * 100 / total > value.
     next_ = total_ == 0 ? UINT64_MAX : ((static_cast<std::uint64_t>(value) + 1) * total_ + 99) / 100;

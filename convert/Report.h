@@ -50,6 +50,9 @@ public:
     void Advance(std::uint64_t done) {
         if (done >= next_) PassOnProgress(done);
     }
+    // Whether the receiver asked to stop when the last percentage was
+    // passed on.
+    bool StopRequested() const { return stopRequested_; }
 
 private:
     ConversionResult Fail(std::string_view text, std::string_view caption);
@@ -62,6 +65,7 @@ private:
     std::uint64_t total_ = 0;
     int last_ = -1;
     std::uint64_t next_ = 0;
+    bool stopRequested_ = false;
 };
 
 }  // namespace calverdon

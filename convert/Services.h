@@ -35,6 +35,10 @@ public:
     // A whole-number percentage. The decoder passes 100 during the further
     // parts of a chain; receivers show such values as full.
     virtual void SetProgress(int percent) = 0;
+    // Asked whenever a new percentage has been passed on: true when the
+    // user wants the run stopped. The run then ends at once with Failed,
+    // shows nothing more and leaves every file as it was.
+    virtual bool StopRequested() { return false; }
 };
 
 struct Services {
