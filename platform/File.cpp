@@ -1,4 +1,5 @@
 #include "File.h"
+#include "SystemCalls.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,13 +32,13 @@ int UniqueFd::Close() {
     const int fd = Release();
     // A close interrupted by a signal has still released the descriptor on
     // Linux, so it is never retried.
-    return ::close(fd) == 0 ? 0 : errno;
+    return sys::Close(fd) == 0 ? 0 : errno;
 }
 
 UniqueFd OpenForReading(const std::filesystem::path& path, int& error) {
     // Non-blocking, so that opening a FIFO returns at once; the flag is
     // cleared again once the file is known to be a regular one.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    UniqueFd fd(sys::Open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.IsOpen()) {
         error = errno;
         return fd;
@@ -99,7 +100,7 @@ bool BufferedReader::Refill() {
     pos_ = 0;
     end_ = kept;
     while (end_ < buffer_.size()) {
-        const ssize_t got = ::read(fd_.Get(), buffer_.data() + end_, buffer_.size() - end_);
+        const ssize_t got = sys::Read(fd_.Get(), buffer_.data() + end_, buffer_.size() - end_);
         if (got > 0) {
             end_ += static_cast<std::size_t>(got);
             return true;
@@ -175,7 +176,7 @@ bool BufferedWriter::Flush() {
     if (error_ != 0) return false;
     std::size_t done = 0;
     while (done < used_) {
-        const ssize_t put = ::write(fd_.Get(), buffer_.data() + done, used_ - done);
+        const ssize_t put = sys::Write(fd_.Get(), buffer_.data() + done, used_ - done);
         if (put < 0) {
             if (errno == EINTR) continue;
             error_ = errno;
@@ -197,7 +198,7 @@ bool BufferedWriter::Flush() {
 
 bool BufferedWriter::Close(bool sync) {
     bool ok = Flush();
-    if (ok && sync && ::fsync(fd_.Get()) != 0) {
+    if (ok && sync && sys::Fsync(fd_.Get()) != 0) {
         error_ = errno;
         ok = false;
     }

@@ -1,73 +1,37 @@
 #include "PendingFile.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <random>
+
+#include "SignalCleanup.h"
+#include "SystemCalls.h"
 
 namespace calverdon {
 namespace {
-
-// The temporary names that a signal must remove. A handler may only use
-// plain memory and async-signal-safe calls, so the names live in a fixed
-// table; a name that does not fit is simply not removed on a signal.
-struct TempNameSlot {
-    volatile sig_atomic_t used = 0;
-    char path[PATH_MAX] = {};
-};
-std::array<TempNameSlot, 16> g_tempNames;
-
-int RegisterTempName(const std::filesystem::path& path) {
-    const std::string& text = path.native();
-    if (text.size() >= PATH_MAX) return -1;
-    for (std::size_t i = 0; i < g_tempNames.size(); ++i) {
-        if (g_tempNames[i].used != 0) continue;
-        std::memcpy(g_tempNames[i].path, text.c_str(), text.size() + 1);
-        g_tempNames[i].used = 1;
-        return static_cast<int>(i);
-    }
-    return -1;
-}
-
-void UnregisterTempName(int& slot) {
-    if (slot >= 0) g_tempNames[static_cast<std::size_t>(slot)].used = 0;
-    slot = -1;
-}
-
-extern "C" void RemoveTempNamesAndDie(int signal) {
-    for (auto& slot : g_tempNames) {
-        if (slot.used != 0) ::unlink(slot.path);
-    }
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-}
-
-// A hidden name in `folder` that nothing uses yet is found by trying.
-std::filesystem::path TempNameIn(const std::filesystem::path& folder) {
-    static std::random_device random;
-    char name[32];
-    std::snprintf(name, sizeof name, ".calverdon-%08x.tmp", static_cast<unsigned>(random()));
-    return folder.empty() ? std::filesystem::path(name) : folder / name;
-}
 
 // Unnamed files need /proc to be given a name later.
 bool CanNameUnnamedFiles() { return ::access("/proc/self/fd", X_OK) == 0; }
 
 }  // namespace
 
+std::filesystem::path HiddenTempName(const std::filesystem::path& folder, const char* suffix) {
+    static std::random_device random;
+    char name[40];
+    std::snprintf(name, sizeof name, ".calverdon-%08x%s", static_cast<unsigned>(random()), suffix);
+    return folder.empty() ? std::filesystem::path(name) : folder / name;
+}
+
 bool PendingFile::Create(const std::filesystem::path& folder, int& error) {
     Discard();
     folder_ = folder;
     const std::filesystem::path dir = folder.empty() ? std::filesystem::path(".") : folder;
     if (CanNameUnnamedFiles()) {
-        UniqueFd fd(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        UniqueFd fd(sys::Open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
         if (fd.IsOpen()) {
             unnamed_ = true;
             writer_.emplace(std::move(fd));
@@ -80,15 +44,16 @@ bool PendingFile::Create(const std::filesystem::path& folder, int& error) {
         }
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path temp = TempNameIn(folder);
-        UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        const std::filesystem::path temp = HiddenTempName(folder, ".tmp");
+        cleanup::SignalsHeld held;
+        UniqueFd fd(sys::Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd.IsOpen()) {
             if (errno == EEXIST) continue;
             error = errno;
             return false;
         }
         tempName_ = temp;
-        registration_ = RegisterTempName(temp);
+        registration_ = cleanup::RegisterFile(temp);
         writer_.emplace(std::move(fd));
         return true;
     }
@@ -106,16 +71,13 @@ bool PendingFile::Finish(bool sync, int& error) {
         return false;
     }
     if (!finished_) {
-        if (!writer_->Flush() || (sync && ::fsync(writer_->Fd().Get()) != 0)) {
+        if (!writer_->Flush() || (sync && sys::Fsync(writer_->Fd().Get()) != 0)) {
             error = writer_->Error() != 0 ? writer_->Error() : errno;
             Discard();
             return false;
         }
         finished_ = true;
         synced_ = sync;
-        // A named file is closed now, so that a failing close is seen
-        // before the file gets its real name.
-        if (!unnamed_ && !CloseWriter(error)) return false;
     }
     return true;
 }
@@ -130,47 +92,41 @@ bool PendingFile::CloseWriter(int& error) {
     return true;
 }
 
-bool PendingFile::LinkTo(const std::filesystem::path& name, int& error) const {
-    int result = 0;
-    if (unnamed_) {
-        char self[64];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", writer_->Fd().Get());
-        result = ::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-    } else {
-        result = ::link(tempName_.c_str(), name.c_str());
+bool PendingFile::NameUnnamedFile(int& error) {
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", writer_->Fd().Get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path temp = HiddenTempName(folder_, ".tmp");
+        cleanup::SignalsHeld held;
+        if (sys::LinkAt(AT_FDCWD, self, AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            tempName_ = temp;
+            registration_ = cleanup::RegisterFile(temp);
+            unnamed_ = false;
+            return true;
+        }
+        if (errno != EEXIST) break;
     }
-    if (result != 0) error = errno;
-    return result == 0;
+    error = errno;
+    Discard();
+    return false;
 }
 
 bool PendingFile::Replace(const std::filesystem::path& target, bool sync, int& error) {
     if (!Finish(sync, error)) return false;
-    if (unnamed_) {
-        // An unnamed file cannot be renamed over the target: it gets a
-        // temporary name first, for the moment until the rename.
-        for (int attempt = 0;; ++attempt) {
-            const std::filesystem::path temp = TempNameIn(folder_);
-            if (LinkTo(temp, error)) {
-                tempName_ = temp;
-                registration_ = RegisterTempName(temp);
-                break;
-            }
-            if (error != EEXIST || attempt == 100) {
-                Discard();
-                return false;
-            }
+    // The file gets a temporary name and is closed before the rename, so
+    // that a failing close leaves the old target as it was; after the
+    // rename nothing can fail any more that would undo it.
+    if (unnamed_ && !NameUnnamedFile(error)) return false;
+    if (!CloseWriter(error)) return false;
+    {
+        cleanup::SignalsHeld held;
+        if (sys::Rename(tempName_.c_str(), target.c_str()) != 0) {
+            error = errno;
+            Discard();
+            return false;
         }
-    }
-    if (::rename(tempName_.c_str(), target.c_str()) != 0) {
-        error = errno;
-        Discard();
-        return false;
-    }
-    UnregisterTempName(registration_);
-    tempName_.clear();
-    if (unnamed_ && !CloseWriter(error)) {
-        ::unlink(target.c_str());
-        return false;
+        cleanup::Unregister(registration_);
+        tempName_.clear();
     }
     SyncFolder(target);
     writer_.reset();
@@ -179,17 +135,20 @@ bool PendingFile::Replace(const std::filesystem::path& target, bool sync, int& e
 
 bool PendingFile::PublishNew(const std::filesystem::path& target, bool sync, int& error) {
     if (!Finish(sync, error)) return false;
-    if (!LinkTo(target, error)) {
+    if (unnamed_ && !NameUnnamedFile(error)) return false;
+    if (writer_->Fd().IsOpen() && !CloseWriter(error)) return false;
+    // A second name first, then the temporary one goes: where the target
+    // exists already, the link fails and the file stays pending.
+    if (sys::Link(tempName_.c_str(), target.c_str()) != 0) {
+        error = errno;
         if (error != EEXIST) Discard();
         return false;
     }
-    if (!unnamed_) {
-        ::unlink(tempName_.c_str());
-        UnregisterTempName(registration_);
+    {
+        cleanup::SignalsHeld held;
+        sys::Unlink(tempName_.c_str());
+        cleanup::Unregister(registration_);
         tempName_.clear();
-    } else if (!CloseWriter(error)) {
-        ::unlink(target.c_str());
-        return false;
     }
     SyncFolder(target);
     writer_.reset();
@@ -198,9 +157,12 @@ bool PendingFile::PublishNew(const std::filesystem::path& target, bool sync, int
 
 void PendingFile::Discard() {
     writer_.reset();
-    if (!tempName_.empty()) ::unlink(tempName_.c_str());
-    tempName_.clear();
-    UnregisterTempName(registration_);
+    if (!tempName_.empty()) {
+        cleanup::SignalsHeld held;
+        sys::Unlink(tempName_.c_str());
+        cleanup::Unregister(registration_);
+        tempName_.clear();
+    }
     unnamed_ = false;
     finished_ = false;
     synced_ = false;
@@ -210,20 +172,13 @@ void PendingFile::SyncFolder(const std::filesystem::path& target) const {
     // Makes the new name itself survive a power cut, when the data were
     // synced too.
     if (!synced_) return;
-    const std::filesystem::path folder = target.parent_path();
-    UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.IsOpen()) ::fsync(dir.Get());
+    SyncFolderOf(target);
 }
 
-void RemovePendingFilesOnSignals() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
-        struct sigaction action {};
-        action.sa_handler = RemoveTempNamesAndDie;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(signal, &action, nullptr);
-    }
+void SyncFolderOf(const std::filesystem::path& path) {
+    const std::filesystem::path folder = path.parent_path();
+    UniqueFd dir(sys::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.IsOpen()) sys::Fsync(dir.Get());
 }
 
 }  // namespace calverdon

@@ -4,7 +4,8 @@
 // (O_TMPFILE), so nothing of it is left behind whatever ends the process;
 // elsewhere it has a hidden temporary name in the same folder, removed on
 // every way out of the program, including the signals that
-// RemovePendingFilesOnSignals() catches. Publishing replaces a directory
+// RemovePendingFilesOnSignals() catches. A failing close is seen before
+// the file gets its real name, so it never costs the file it replaces. Publishing replaces a directory
 // entry, never writes through it: a symbolic link at the target is
 // replaced itself, its destination stays untouched.
 
@@ -45,7 +46,8 @@ public:
 
 private:
     bool Finish(bool sync, int& error);
-    bool LinkTo(const std::filesystem::path& name, int& error) const;
+    // Gives an unnamed file a hidden temporary name in its folder.
+    bool NameUnnamedFile(int& error);
     bool CloseWriter(int& error);
     void SyncFolder(const std::filesystem::path& target) const;
 
@@ -58,9 +60,18 @@ private:
     bool synced_ = false;
 };
 
-// Makes SIGINT, SIGTERM and SIGHUP remove the temporary names of pending
-// files before the process ends as the signal would have ended it. Signals
-// that the process ignores stay ignored.
+// Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the temporary names of
+// pending files (and PendingFileSet's folders) before the process ends as
+// the signal would have ended it. Signals that the process ignores stay
+// ignored.
 void RemovePendingFilesOnSignals();
+
+// A hidden name in `folder` (empty: the working directory) that nothing is
+// likely to use: ".calverdon-" and eight random hex digits, then `suffix`.
+std::filesystem::path HiddenTempName(const std::filesystem::path& folder, const char* suffix);
+
+// Syncs the folder that holds `path`, so that a new name in it survives a
+// power cut. Failures are ignored: the data themselves are synced already.
+void SyncFolderOf(const std::filesystem::path& path);
 
 }  // namespace calverdon
