@@ -20,14 +20,34 @@ constexpr bool kSyncToDisk = false;
 constexpr bool kSyncToDisk = true;
 #endif
 
+// The longest file name the target's folder takes.
+std::size_t NameMax(const std::filesystem::path& folder) {
+    const long max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<std::size_t>(max) : 255;
+}
+
+// `text` cut to at most `bytes` bytes, never inside a UTF-8 sequence.
+std::string CutUtf8(const std::string& text, std::size_t bytes) {
+    if (text.size() <= bytes) return text;
+    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) --bytes;
+    return text.substr(0, bytes);
+}
+
 // The name beside `target` under which a result that failed its checksum is
 // kept when a file already stands at the target: "bericht (beschädigt).pdf",
-// then "bericht (beschädigt 2).pdf" and so on.
+// then "bericht (beschädigt 2).pdf" and so on. Where that would be longer
+// than the folder allows, the stem is shortened (and, were that not enough,
+// the extension dropped), so that the result is never lost for its name.
 std::filesystem::path DamagedName(const std::filesystem::path& target, int attempt) {
-    std::string name = target.stem().string() + std::string(texts::kDamagedSuffix);
-    if (attempt > 1) name += " " + std::to_string(attempt);
-    name += ")" + target.extension().string();
-    return target.parent_path() / name;
+    std::string mark(texts::kDamagedSuffix);
+    if (attempt > 1) mark += " " + std::to_string(attempt);
+    mark += ")";
+    std::string stem = target.stem().string();
+    std::string extension = target.extension().string();
+    const std::size_t max = NameMax(target.parent_path());
+    if (mark.size() + extension.size() >= max) extension.clear();
+    if (stem.size() + mark.size() + extension.size() > max) stem = CutUtf8(stem, max - mark.size() - extension.size());
+    return target.parent_path() / (stem + mark + extension);
 }
 
 }  // namespace
@@ -57,9 +77,9 @@ bool DecodedFile::Create(const std::filesystem::path& target, int& error) {
     return true;
 }
 
-bool DecodedFile::Keep(bool verified, std::filesystem::path& written, int& error) {
+bool DecodedFile::Keep(Fate fate, std::filesystem::path& written, int& error) {
     if (!file_.IsOpen()) return true;
-    if (verified) {
+    if (fate == Fate::Verified) {
         written = target_;
         return file_.Replace(target_, kSyncToDisk, error);
     }

@@ -29,10 +29,14 @@ public:
     int Error() const { return file_.IsOpen() ? file_.Writer().Error() : 0; }
     const std::filesystem::path& Target() const { return target_; }
 
+    // How far a finished result can be trusted.
+    enum class Fate { Verified, Unverified };
     // Gives the finished file its name. A verified result replaces the
     // target; an unverified one never replaces an existing file and goes
     // beside it instead. `written` tells where it went.
-    bool Keep(bool verified, std::filesystem::path& written, int& error);
+    bool Keep(Fate fate, std::filesystem::path& written, int& error);
+    // Drops the result, giving back the room it takes.
+    void Discard() { file_.Discard(); }
 
 private:
     PendingFile file_;

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <set>
 #include <utility>
 
 #include "Cp1252.h"
 #include "DecodedFile.h"
 #include "File.h"
+#include "FormatRules.h"
 #include "HexSimd.h"
 #include "HexToBin.h"
 #include "Messages.h"
@@ -24,30 +24,6 @@
 namespace calverdon {
 
 namespace {
-
-// The decoder reads the lines it skips (header, continuation rest, part
-// number) like fgets with a 512-byte buffer: at most 511 characters.
-constexpr std::size_t kMaxLine = 511;
-
-// A checksum as scanf("%08X") reads it: white space skipped, then at most
-// eight hexadecimal digits of either case. `digits` says how many were read.
-struct ScannedChecksum {
-    std::uint32_t value = 0;
-    int digits = 0;
-};
-
-ScannedChecksum ScanChecksum(BufferedReader& reader) {
-    while (reader.Want(1) >= 1 && IsCSpace(reader.Peek()[0])) reader.Consume(1);
-    ScannedChecksum result;
-    while (result.digits < 8 && reader.Want(1) >= 1) {
-        const std::uint8_t digit = kHexDigitValue[reader.Peek()[0]];
-        if (digit >= 16) break;
-        result.value = result.value * 16 + digit;
-        ++result.digits;
-        reader.Consume(1);
-    }
-    return result;
-}
 
 // The data of the whole chain, when its further parts follow the usual
 // naming in the first part's folder, so that progress runs once over all of
@@ -90,6 +66,7 @@ public:
 private:
     enum class Stop { EndOfData, Continuation, EndLine, WriteFailed, StopRequested };
 
+    ConversionResult ReadStrictly(BufferedReader& first, std::uint64_t firstSize);
     Stop DecodePart(BufferedReader& part);
     bool SkipHeaderLines(BufferedReader& part);
     // Opens the part that a continuation line names and checks its number;
@@ -97,23 +74,31 @@ private:
     std::unique_ptr<BufferedReader> OpenNextPart(const std::filesystem::path& folder, BufferedReader& part,
                                                  ConversionResult& failure);
     ConversionResult Finish(bool mismatch);
-    // After a failed checksum, or a failure that mail's changes to the text
-    // can cause: the chain read once more the lenient way
-    // (TolerantReading.h); true when that gave a verified result, which is
-    // then kept.
-    bool Repaired();
+
+    // A chain whose header mail has changed is read the lenient way only:
+    // its data, read strictly, could pass the checksum with wrong bytes.
+    ConversionResult ReadLenientlyOnly();
+    // After a strict reading that failed in a way mail's changes to the
+    // text can cause: the chain is read once more the lenient way. Nothing
+    // when that reading does not verify it either; the strict outcome then
+    // stands.
+    std::optional<ConversionResult> Repaired();
     template <typename Report>
     ConversionResult FailUnlessRepaired(Report report) {
-        return Repaired() ? report_.Repaired() : report();
+        if (const auto repaired = Repaired()) return *repaired;
+        return report();
     }
+    // The lenient reading into `out_`, and its outcome told.
+    ConversionResult ReadLenientlyInto();
+    // The bytes of the chain's files, over which the lenient reading's
+    // progress runs.
+    std::uint64_t ChainFilesSize() const;
     bool IsTarget(const FileId& id) const { return targetId_ && id == *targetId_; }
 
     Reporter report_;
     DecodedFile& out_;
     std::optional<FileId> targetId_;
-    // Every part read so far, so that a chain that loops back on itself
-    // ends at the first part it would read again.
-    std::set<std::pair<dev_t, ino_t>> partsRead_;
+    format::PartsRead partsRead_;
     std::filesystem::path source_;
     const std::filesystem::path* target_ = nullptr;
     std::filesystem::path* written_ = nullptr;
@@ -189,19 +174,15 @@ bool Decoder::SkipHeaderLines(BufferedReader& part) {
     // The magic line and the name line are not looked at again, but a line
     // longer than the decoder reads would have its rest taken for data.
     for (int line = 0; line < 2; ++line) {
-        const std::string text = part.GetLine(kMaxLine);
-        if (text.size() == kMaxLine && text.back() != '\n' && part.Want(1) > 0) return false;
+        const std::string text = part.GetLine(format::kMaxLine);
+        if (text.size() == format::kMaxLine && text.back() != '\n' && part.Want(1) > 0) return false;
     }
     return true;
 }
 
 std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::path& folder, BufferedReader& part,
                                                       ConversionResult& failure) {
-    // "++": the rest of the line names the next part, less its CR LF.
-    std::string rest = part.GetLine(kMaxLine);
-    rest.resize(rest.size() >= 2 ? rest.size() - 2 : 0);
-    rest.resize(std::strlen(rest.c_str()));
-    const std::string name = SafeFileName(Cp1252ToUtf8(rest));
+    const std::string name = SafeFileName(Cp1252ToUtf8(format::StrictContinuationName(part.GetLine(format::kMaxLine))));
     int error = ENOENT;
     UniqueFd fd = name.empty() ? UniqueFd() : OpenForReading(folder / name, error);
     FileId id;
@@ -218,9 +199,9 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
         return nullptr;
     }
     auto next = std::make_unique<BufferedReader>(std::move(fd));
-    const long number = ReadLeadingNumber(next->GetLine(kMaxLine));
+    const long number = ReadLeadingNumber(next->GetLine(format::kMaxLine));
     ++expectedPart_;
-    if (number != expectedPart_ || !partsRead_.insert({id.device, id.inode}).second) {
+    if (number != expectedPart_ || !partsRead_.Add(id)) {
         failure = FailUnlessRepaired([&] { return report_.WrongOrder(); });
         return nullptr;
     }
@@ -229,7 +210,6 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
 
 ConversionResult Decoder::Run(const std::filesystem::path& source, const std::filesystem::path* target,
                               std::filesystem::path* written) {
-    const std::filesystem::path folder = source.parent_path();
     source_ = source;
     target_ = target;
     written_ = written;
@@ -237,57 +217,123 @@ ConversionResult Decoder::Run(const std::filesystem::path& source, const std::fi
     int error = 0;
     UniqueFd sourceFd = OpenForReading(source, error);
     if (!sourceFd.IsOpen()) return report_.OpenSourceFailed(error);
+    FileId sourceId;
     struct stat st {};
     if (::fstat(sourceFd.Get(), &st) != 0) return report_.OpenSourceFailed(errno);
-    partsRead_.insert({st.st_dev, st.st_ino});
+    sourceId = {st.st_dev, st.st_ino};
+    partsRead_.Add(sourceId);
     if (st.st_size == 0) return report_.SourceIsEmpty();
     if (target != nullptr && !out_.Create(*target, error)) {
         return report_.CreateTargetFailed(error);
     }
 
-    auto part = std::make_unique<BufferedReader>(std::move(sourceFd));
-    if (!SkipHeaderLines(*part)) return FailUnlessRepaired([&] { return report_.NotHexText(); });
-    report_.StartProgress(ChainDataSize(source, static_cast<std::uint64_t>(st.st_size) - part->Offset()));
+    BufferedReader first(std::move(sourceFd));
+    // The header is read once, and decides how the data are read.
+    if (format::ReadHeader(first).kind == format::HeaderKind::Changed) return ReadLenientlyOnly();
+    return ReadStrictly(first, static_cast<std::uint64_t>(st.st_size));
+}
 
+ConversionResult Decoder::ReadStrictly(BufferedReader& first, std::uint64_t firstSize) {
+    const std::filesystem::path folder = source_.parent_path();
+    if (!SkipHeaderLines(first)) return FailUnlessRepaired([&] { return report_.NotHexText(); });
+    report_.StartProgress(ChainDataSize(source_, firstSize - first.Offset()));
+
+    BufferedReader* part = &first;
+    std::unique_ptr<BufferedReader> further;
     for (;;) {
         const Stop stop = DecodePart(*part);
         if (stop == Stop::WriteFailed) return report_.WriteFailed(out_.Error());
         // The user stopped the run: nothing is shown, the pending result goes.
         if (stop == Stop::StopRequested) return ConversionResult::Failed;
         if (part->Error() != 0) return report_.ReadSourceFailed(part->Error());
-        if (stop == Stop::EndLine) {
-            const ScannedChecksum sum = ScanChecksum(*part);
-            return Finish(sum.digits == 0 || sum.value != checksum_);
-        }
+        if (stop == Stop::EndLine) return Finish(!format::ScanChecksum(*part).Matches(checksum_));
         // Data that end without their end line are cut short: a truncated
         // file must not pass as good.
         if (stop == Stop::EndOfData) return Finish(true);
 
         ConversionResult failure = ConversionResult::Failed;
-        part = OpenNextPart(folder, *part, failure);
-        if (!part) return failure;
+        further = OpenNextPart(folder, *part, failure);
+        if (!further) return failure;
+        part = further.get();
     }
 }
 
 ConversionResult Decoder::Finish(bool mismatch) {
-    if (mismatch && Repaired()) return report_.Repaired();
+    if (mismatch) {
+        if (const auto repaired = Repaired()) return *repaired;
+    }
     std::filesystem::path where;
     int error = 0;
-    if (!out_.Keep(!mismatch, where, error)) return report_.WriteFailed(error);
+    if (!out_.Keep(mismatch ? DecodedFile::Fate::Unverified : DecodedFile::Fate::Verified, where, error)) {
+        return report_.WriteFailed(error);
+    }
     if (written_ != nullptr) *written_ = where;
     if (!mismatch) return ConversionResult::Succeeded;
     return report_.ChecksumMismatch(where.filename() != out_.Target().filename() ? where : std::filesystem::path());
 }
 
-bool Decoder::Repaired() {
-    DecodedFile retry;
+std::uint64_t Decoder::ChainFilesSize() const {
+    std::uint64_t size = 0;
+    struct stat st {};
+    if (::stat(source_.c_str(), &st) == 0) size = static_cast<std::uint64_t>(st.st_size);
+    return ChainDataSize(source_, size);
+}
+
+ConversionResult Decoder::ReadLenientlyOnly() {
+    report_.StartProgress(ChainFilesSize());
+    return ReadLenientlyInto();
+}
+
+std::optional<ConversionResult> Decoder::Repaired() {
+    // First only checked, writing nothing, so that the strict result stays
+    // for the user when the lenient reading cannot verify the chain either.
+    DecodedFile probe;
+    report_.StartProgress(ChainFilesSize());
+    const LenientResult checked = ReadChainLeniently(source_, probe, targetId_, &report_);
+    if (checked.kind == LenientResult::Kind::Stopped) return ConversionResult::Failed;
+    if (checked.kind != LenientResult::Kind::Verified) return std::nullopt;
+    if (target_ == nullptr) return report_.Repaired();
+    // The strict result gives up its room before the second reading writes.
+    out_.Discard();
     int error = 0;
-    if (target_ != nullptr && !retry.Create(*target_, error)) return false;
-    if (!ReadChainTolerantly(source_, retry, targetId_)) return false;
-    std::filesystem::path where;
-    if (!retry.Keep(true, where, error)) return false;
-    if (written_ != nullptr) *written_ = where;
-    return true;
+    if (!out_.Create(*target_, error)) return report_.WriteFailed(error);
+    report_.StartProgress(ChainFilesSize());
+    return ReadLenientlyInto();
+}
+
+ConversionResult Decoder::ReadLenientlyInto() {
+    using Kind = LenientResult::Kind;
+    const LenientResult result = ReadChainLeniently(source_, out_, targetId_, &report_);
+    switch (result.kind) {
+        case Kind::Verified:
+        case Kind::Mismatch: {
+            const bool verified = result.kind == Kind::Verified;
+            std::filesystem::path where;
+            int error = 0;
+            if (!out_.Keep(verified ? DecodedFile::Fate::Verified : DecodedFile::Fate::Unverified, where, error)) {
+                return report_.WriteFailed(error);
+            }
+            if (written_ != nullptr) *written_ = where;
+            if (verified) return report_.Repaired();
+            return report_.ChecksumMismatch(where.filename() != out_.Target().filename() ? where
+                                                                                         : std::filesystem::path());
+        }
+        case Kind::NotHexText:
+            return report_.NotHexText();
+        case Kind::PartMissing:
+            return report_.OpenPartFailed(result.partName, result.error);
+        case Kind::WrongOrder:
+            return report_.WrongOrder();
+        case Kind::SameFile:
+            return report_.SameFile();
+        case Kind::ReadFailed:
+            return report_.ReadSourceFailed(result.error);
+        case Kind::WriteFailed:
+            return report_.WriteFailed(result.error);
+        case Kind::Stopped:
+            break;
+    }
+    return ConversionResult::Failed;
 }
 
 }  // namespace

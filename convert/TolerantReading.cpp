@@ -4,66 +4,62 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <set>
 #include <string>
-#include <utility>
 
 #include "Cp1252.h"
 #include "Format.h"
+#include "FormatRules.h"
 #include "Names.h"
 #include "PairReading.h"
+#include "Report.h"
 
 namespace calverdon {
 namespace {
 
-// Header lines are looked at up to this many characters; the rest of a
-// longer line is read past.
-constexpr std::size_t kMaxLine = 1023;
+using format::IsBlank;
+using format::IsLineEnd;
+using Kind = LenientResult::Kind;
 
-bool IsBlank(int c) { return c == ' ' || c == '\t'; }
-bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
-
-// After a CR, a LF belongs to the same line end.
-void SkipLf(BufferedReader& in, int c) {
-    if (c == '\r' && in.Want(1) >= 1 && in.Peek()[0] == '\n') in.Consume(1);
-}
-
-// The rest of the current line, blanks at both ends removed.
+// The rest of the current line up to its line end (which is consumed), at
+// most kMaxHeaderLine bytes of it kept.
 std::string RestOfLine(BufferedReader& in) {
     std::string line;
     int c = in.Get();
-    for (; c >= 0 && !IsLineEnd(c); c = in.Get()) {
-        if (line.size() < kMaxLine) line += static_cast<char>(c);
+    for (; c >= 0 && !IsLineEnd(static_cast<unsigned char>(c)); c = in.Get()) {
+        if (line.size() < format::kMaxHeaderLine) line += static_cast<char>(c);
     }
-    SkipLf(in, c);
-    const auto first = line.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+    if (c == '\r' && in.Want(1) >= 1 && in.Peek()[0] == '\n') in.Consume(1);
+    return line;
 }
 
-// The next line that holds anything but quoting and blanks, without them;
+// The next line that holds anything but quoting and blanks, made plain;
 // empty at the end of the file.
-std::string NextLine(BufferedReader& in) {
+std::string NextPlainLine(BufferedReader& in) {
     while (in.Want(1) > 0) {
-        while (in.Want(1) > 0 && (IsBlank(in.Peek()[0]) || in.Peek()[0] == '>')) in.Consume(1);
-        std::string line = RestOfLine(in);
-        if (!line.empty()) return line;
+        const std::string line = RestOfLine(in);
+        const std::string_view plain = format::PlainLine(line);
+        if (!plain.empty()) return std::string(plain);
     }
     return {};
 }
 
 class TolerantChain {
 public:
-    TolerantChain(DecodedFile& out, const std::optional<FileId>& avoid) : out_(out), avoid_(avoid) {}
+    TolerantChain(DecodedFile& out, const std::optional<FileId>& avoid, Reporter* progress)
+        : out_(out), avoid_(avoid), progress_(progress) {}
 
-    bool Run(const std::filesystem::path& source);
+    LenientResult Run(const std::filesystem::path& source);
 
 private:
-    enum class Stop { Failed, Continuation, EndLine };
+    enum class Stop { DataEnded, Continuation, EndLine, StopRequested };
 
-    std::unique_ptr<BufferedReader> Open(const std::filesystem::path& path);
+    LenientResult Open(const std::filesystem::path& path, std::unique_ptr<BufferedReader>& part);
     Stop ReadData(BufferedReader& in);
-    bool ReadEndLine(BufferedReader& in);
+    LenientResult Ended(Kind kind, int error = 0) {
+        Flush();
+        if (out_.Error() != 0) return {Kind::WriteFailed, out_.Error(), {}};
+        return {kind, error, {}};
+    }
     void Emit(unsigned char byte) {
         checksum_ += byte + 4u;
         pending_[used_++] = byte;
@@ -75,49 +71,84 @@ private:
         out_.Commit(used_);
         used_ = 0;
     }
+    // Passes on how far the reading has come; true when the user asked to
+    // stop.
+    bool AdvanceProgress(const BufferedReader& in) {
+        if (progress_ == nullptr) return false;
+        progress_->Advance(doneBefore_ + in.Offset());
+        return progress_->StopRequested();
+    }
 
     DecodedFile& out_;
     std::optional<FileId> avoid_;
-    std::set<std::pair<dev_t, ino_t>> partsRead_;
+    Reporter* progress_;
+    format::PartsRead partsRead_;
     std::uint32_t checksum_ = kChecksumStart;
+    std::uint64_t doneBefore_ = 0;  // bytes of the parts before the current one
     std::string nextName_;
     std::array<unsigned char, 64 * 1024> pending_{};
     std::size_t used_ = 0;
 };
 
-std::unique_ptr<BufferedReader> TolerantChain::Open(const std::filesystem::path& path) {
+LenientResult TolerantChain::Open(const std::filesystem::path& path, std::unique_ptr<BufferedReader>& part) {
     int error = 0;
     UniqueFd fd = OpenForReading(path, error);
     FileId id;
-    if (!fd.IsOpen() || !GetFileId(fd.Get(), id) || (avoid_ && id == *avoid_)) return nullptr;
-    if (!partsRead_.insert({id.device, id.inode}).second) return nullptr;
-    return std::make_unique<BufferedReader>(std::move(fd));
+    if (fd.IsOpen() && !GetFileId(fd.Get(), id)) error = errno;
+    if (!fd.IsOpen() || error != 0) return {Kind::PartMissing, error, path.filename().string()};
+    if (avoid_ && id == *avoid_) return {Kind::SameFile, 0, {}};
+    if (!partsRead_.Add(id)) return {Kind::WrongOrder, 0, {}};
+    if (part) doneBefore_ += part->Offset();
+    part = std::make_unique<BufferedReader>(std::move(fd));
+    return {Kind::Verified, 0, {}};
 }
 
-bool TolerantChain::Run(const std::filesystem::path& source) {
-    auto part = Open(source);
-    if (!part || NextLine(*part) != kMagicLine || NextLine(*part).empty()) return false;
+LenientResult TolerantChain::Run(const std::filesystem::path& source) {
+    std::unique_ptr<BufferedReader> part;
+    if (LenientResult opened = Open(source, part); opened.kind != Kind::Verified) {
+        // The first part is the source itself, whose failures the caller
+        // has told already; it can only be missing now if it went away.
+        if (opened.kind == Kind::PartMissing) return {Kind::ReadFailed, opened.error, {}};
+        return opened;
+    }
+    if (NextPlainLine(*part) != kMagicLine || NextPlainLine(*part).empty()) return {Kind::NotHexText, 0, {}};
     for (std::int64_t expected = 2;; ++expected) {
         const Stop stop = ReadData(*part);
-        if (stop == Stop::Failed || part->Error() != 0) return false;
-        if (stop == Stop::EndLine) return ReadEndLine(*part);
+        if (part->Error() != 0) return Ended(Kind::ReadFailed, part->Error());
+        if (stop == Stop::StopRequested) return {Kind::Stopped, 0, {}};
+        if (stop == Stop::DataEnded) return Ended(Kind::Mismatch);
+        if (stop == Stop::EndLine) {
+            const format::ScannedChecksum sum = format::ScanChecksumLeniently(*part);
+            return Ended(sum.Matches(checksum_) ? Kind::Verified : Kind::Mismatch);
+        }
         const std::string name = SafeFileName(Cp1252ToUtf8(nextName_));
-        if (name.empty()) return false;
-        part = Open(source.parent_path() / name);
-        if (!part || ReadLeadingNumber(NextLine(*part)) != expected) return false;
+        if (name.empty()) return Ended(Kind::PartMissing, ENOENT);
+        if (LenientResult opened = Open(source.parent_path() / name, part); opened.kind != Kind::Verified) {
+            Flush();
+            opened.partName = name;
+            return opened;
+        }
+        if (ReadLeadingNumber(NextPlainLine(*part)) != expected) return Ended(Kind::WrongOrder);
     }
 }
 
 TolerantChain::Stop TolerantChain::ReadData(BufferedReader& in) {
     bool lineStart = true;
     int high = -1;
+    std::size_t sinceProgress = 0;
     for (int c = in.Get(); c >= 0; c = in.Get()) {
-        if (IsLineEnd(c) || IsBlank(c) || (lineStart && c == '>')) {
-            lineStart = lineStart || IsLineEnd(c);
+        if (++sinceProgress == 64 * 1024) {
+            sinceProgress = 0;
+            if (AdvanceProgress(in)) return Stop::StopRequested;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        // Line ends, blanks, and quote markers at the start of a line.
+        if (IsLineEnd(byte) || IsBlank(byte) || (lineStart && byte == '>')) {
+            lineStart = lineStart || IsLineEnd(byte);
             continue;
         }
         lineStart = false;
-        const int digit = kHexDigitValue[static_cast<unsigned char>(c)];
+        const int digit = kHexDigitValue[byte];
         if (digit < 16) {
             if (high < 0) {
                 high = digit;
@@ -128,54 +159,22 @@ TolerantChain::Stop TolerantChain::ReadData(BufferedReader& in) {
             continue;
         }
         // A marker inside a pair, or anything but digits and markers, is
-        // nothing mail does to a file.
-        if (high >= 0 || (c != '+' && c != '~') || in.Want(1) < 1 || in.Peek()[0] != c) return Stop::Failed;
+        // nothing mail does to a file: the data end here.
+        if (high >= 0 || (c != '+' && c != '~') || in.Want(1) < 1 || in.Peek()[0] != c) return Stop::DataEnded;
         in.Consume(1);
+        AdvanceProgress(in);
         if (c == '~') return Stop::EndLine;
-        nextName_ = RestOfLine(in);
+        nextName_ = format::LenientContinuationName(RestOfLine(in));
         return Stop::Continuation;
     }
-    return Stop::Failed;
-}
-
-bool TolerantChain::ReadEndLine(BufferedReader& in) {
-    Flush();
-    while (in.Want(1) > 0 && (IsBlank(in.Peek()[0]) || IsLineEnd(in.Peek()[0]))) in.Consume(1);
-    std::uint32_t value = 0;
-    int digits = 0;
-    for (; digits < 8 && in.Want(1) > 0 && kHexDigitValue[in.Peek()[0]] < 16; ++digits) {
-        value = value * 16 + kHexDigitValue[in.Peek()[0]];
-        in.Consume(1);
-    }
-    return digits > 0 && value == checksum_ && out_.Error() == 0;
+    return Stop::DataEnded;
 }
 
 }  // namespace
 
-bool ReadChainTolerantly(const std::filesystem::path& source, DecodedFile& out,
-                         const std::optional<FileId>& avoid) {
-    return TolerantChain(out, avoid).Run(source);
-}
-
-std::optional<std::string> ReadQuotedHeaderName(const std::filesystem::path& source) {
-    int error = 0;
-    UniqueFd fd = OpenForReading(source, error);
-    if (!fd.IsOpen()) return std::nullopt;
-    BufferedReader in(std::move(fd));
-    // Only a header that shows what mail does is read leniently: quoting in
-    // front of it, or CR alone ending its first line.
-    const auto head = in.Want(kMaxLine);
-    const std::string_view start(reinterpret_cast<const char*>(in.Peek().data()), head);
-    const auto cr = start.find('\r');
-    const auto first = start.find_first_not_of(" \t");
-    const bool quoted = first != std::string_view::npos && start[first] == '>';
-    const bool loneCr = cr != std::string_view::npos && (cr + 1 == start.size() || start[cr + 1] != '\n');
-    if (!quoted && !loneCr) return std::nullopt;
-    if (NextLine(in) != kMagicLine) return std::nullopt;
-    std::string name = NextLine(in);
-    name.resize(std::strlen(name.c_str()));
-    if (name.empty()) return std::nullopt;
-    return name;
+LenientResult ReadChainLeniently(const std::filesystem::path& source, DecodedFile& out,
+                                 const std::optional<FileId>& avoid, Reporter* progress) {
+    return TolerantChain(out, avoid, progress).Run(source);
 }
 
 }  // namespace calverdon

@@ -1,29 +1,44 @@
 #pragma once
-// A second, lenient reading of a hex-text chain, for files that mail has
-// changed on the way: line ends made LF or CR alone, blanks and tabs at line
-// ends, empty lines, upper-case digits, "> " quoting, text after the end
-// line. Line structure is ignored: only hex digits and the markers "++" and
-// "~~" count, wherever they stand. Anything else in the data makes the
-// reading fail, and so does a chain without a matching checksum: only a
-// verified result is of use.
+// The lenient reading of a hex-text chain, for files that mail has changed
+// on the way: line ends made LF or CR alone, blanks and tabs at line ends,
+// empty lines, upper-case digits, quoting at any depth, text after the end
+// line, an end line wrapped onto the next line. Line structure is ignored:
+// only hex digits and the markers "++" and "~~" count, wherever they stand
+// (FormatRules.h). Anything else in the data ends them there, as a cut-off
+// file would end, and the result is then not verified.
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "DecodedFile.h"
 #include "File.h"
 
 namespace calverdon {
 
-// Reads the chain that starts at `source` into `out`. True only when every
-// part was found in order and the end line's checksum matches the bytes.
-// A part that is the file `avoid` (the target) ends the reading.
-bool ReadChainTolerantly(const std::filesystem::path& source, DecodedFile& out,
-                         const std::optional<FileId>& avoid);
+class Reporter;
 
-// The header check's lenient reading, for a first part whose header mail
-// has quoted or whose line ends are CR alone: the name its header carries,
-// or nothing when it is no hex-text header even so.
-std::optional<std::string> ReadQuotedHeaderName(const std::filesystem::path& source);
+struct LenientResult {
+    enum class Kind {
+        Verified,     // every part read in order, and the checksum matches
+        Mismatch,     // data read to their end, but not verified
+        NotHexText,   // the first part has no header
+        PartMissing,  // a continuation names a part that cannot be opened
+        WrongOrder,   // a part carries another number, or was read before
+        SameFile,     // a part is the file to avoid (the target)
+        ReadFailed,
+        WriteFailed,
+        Stopped,      // the user asked to stop
+    };
+    Kind kind = Kind::NotHexText;
+    int error = 0;         // the errno of PartMissing, ReadFailed, WriteFailed
+    std::string partName;  // the part that PartMissing could not open (UTF-8)
+};
+
+// Reads the chain that starts at `source` into `out`. A part that is the
+// file `avoid` ends the reading. Progress, when `progress` is given, runs
+// over the bytes of the chain's files.
+LenientResult ReadChainLeniently(const std::filesystem::path& source, DecodedFile& out,
+                                 const std::optional<FileId>& avoid, Reporter* progress);
 
 }  // namespace calverdon

@@ -164,8 +164,11 @@ ExtractResult ExtractChain(const Chain& chain, const fs::path& scratch, const fs
         if (number == 1) continue;
         const auto before = chain.parts.find(number - 1);
         if (before == chain.parts.end()) continue;
-        const std::string& name = before->second->nextName;
-        if (!name.empty() && used.insert(name).second) layout.emplace_back(name, part);
+        // The strict reading opens the name as the line gives it, the
+        // lenient one without blanks around it: the part stands under both.
+        for (const std::string* name : {&before->second->nextName, &before->second->strictNextName}) {
+            if (!name->empty() && used.insert(*name).second) layout.emplace_back(*name, part);
+        }
     }
     std::string firstName;
     for (const std::string& candidate : chain.first->names) {

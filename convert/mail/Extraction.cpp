@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "Chains.h"
+#include "File.h"
+#include "Messages.h"
 #include "MailScanner.h"
 
 namespace calverdon::mail {
@@ -86,7 +88,11 @@ void Extraction::Scan(MailScanner& scanner, const std::vector<std::filesystem::p
         if (percent != shown && services_.progress != nullptr) services_.progress->SetProgress(shown = percent);
     });
     for (const auto& [path, error] : scanner.Unreadable()) {
-        report_.errors.push_back("Fehler " + std::to_string(error) + " beim Lesen von " + path.string() + ".");
+        // A FIFO, device or socket has no errno to show: the sentence says
+        // what it is, as the decoder's messages do.
+        report_.errors.push_back(error == kNotRegularFile
+                                     ? "Fehler beim Lesen von " + path.string() + std::string(texts::kNotRegularFile)
+                                     : "Fehler " + std::to_string(error) + " beim Lesen von " + path.string() + ".");
         failed_ = true;
     }
 }

@@ -253,7 +253,10 @@ void MailScanner::Offer(const Reader& read, const std::string& name, bool anyLin
     }
     part.last = finder.Ending() == PartEndFinder::End::Last;
     part.continues = finder.Ending() == PartEndFinder::End::Continues;
-    if (part.continues) part.nextName = SafeFileName(Cp1252ToUtf8(finder.NextName()));
+    if (part.continues) {
+        part.nextName = SafeFileName(Cp1252ToUtf8(finder.LenientNextName()));
+        part.strictNextName = SafeFileName(Cp1252ToUtf8(finder.NextName()));
+    }
     Keep(std::move(part));
 }
 

@@ -18,7 +18,8 @@ struct FoundPart {
     std::uint32_t number = 0;         // 1 for a first part
     bool last = false;                // its data end with "~~"
     bool continues = false;           // its data end with "++" and a name
-    std::string nextName;             // the next part's name as the decoder opens it (UTF-8, safe)
+    std::string nextName;             // the next part's name as the lenient reading opens it (UTF-8, safe)
+    std::string strictNextName;       // ... and as the strict reading opens it, where that differs
     std::string headerName;           // a first part's name line (UTF-8, safe)
     std::uint64_t size = 0;
 };

@@ -3,38 +3,17 @@
 #include <cstring>
 
 #include "Format.h"
+#include "FormatRules.h"
 
 namespace calverdon::mail {
 namespace {
 
-// The decoder reads a name line of at most this many bytes.
-constexpr std::size_t kMaxNameLine = 511;
+using format::PlainLine;
 
-// A line without its line end (CR LF or LF), its "> " quote and trailing
-// blanks, which mail programs add and strip at will.
-std::string_view Bare(std::string_view line) {
-    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.starts_with("> ")) {
-        line.remove_prefix(2);
-    } else if (line.starts_with(">")) {
-        line.remove_prefix(1);
-    }
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-    return line;
-}
-
-// The N of a "N LfdNr" line, or 0.
+// The N of a "N LfdNr" line, or 0; numbers beyond 32 bits are no part.
 std::uint32_t PartNumber(std::string_view line) {
-    std::size_t i = 0;
-    std::uint64_t number = 0;
-    while (i < line.size() && line[i] >= '0' && line[i] <= '9') {
-        number = number * 10 + static_cast<unsigned>(line[i] - '0');
-        if (number > 0xFFFFFFFFull) return 0;
-        ++i;
-    }
-    if (i == 0 || line.substr(i) != " LfdNr" || number < 2) return 0;
-    return static_cast<std::uint32_t>(number);
+    const std::uint64_t number = format::PartNumberOf(line);
+    return number <= 0xFFFFFFFFull ? static_cast<std::uint32_t>(number) : 0;
 }
 
 }  // namespace
@@ -46,15 +25,14 @@ PartStart FindPartStart(std::string_view head, bool complete, bool anyLine) {
         // A line cut off by the end of the head may go on beyond it.
         if (end == std::string_view::npos && !complete) break;
         const std::size_t next = end == std::string_view::npos ? head.size() : end + 1;
-        const std::string_view line = Bare(head.substr(pos, next - pos));
+        const std::string_view line = PlainLine(head.substr(pos, next - pos));
         if (line == kMagicLine) {
             PartStart start{pos, 1, {}};
             const std::size_t nameEnd = head.find('\n', next);
             if (nameEnd != std::string_view::npos || complete) {
                 const std::size_t stop = nameEnd == std::string_view::npos ? head.size() : nameEnd + 1;
-                if (stop - next <= kMaxNameLine) {
-                    const std::string_view name = Bare(head.substr(next, stop - next));
-                    start.nameLine.assign(name.data(), ::strnlen(name.data(), name.size()));
+                if (stop - next <= format::kMaxLine) {
+                    start.nameLine = std::string(format::CutAtNul(PlainLine(head.substr(next, stop - next))));
                 }
             }
             return start;
@@ -78,7 +56,7 @@ void PartEndFinder::Feed(std::string_view bytes) {
         }
         if (end_ == End::Last || nameDone_) return;
         if (end_ == End::Continues) {
-            if (c == '\n' || name_.size() >= kMaxNameLine) {
+            if (c == '\n' || name_.size() >= format::kMaxLine) {
                 nameDone_ = true;
                 return;
             }
@@ -97,10 +75,11 @@ void PartEndFinder::Feed(std::string_view bytes) {
 }
 
 std::string PartEndFinder::NextName() const {
-    std::string name = name_;
-    if (!name.empty() && name.back() == '\r') name.pop_back();
-    name.resize(::strnlen(name.c_str(), name.size()));
-    return name;
+    // What the decoder's read of the line's rest gets: up to and including
+    // its LF, at most kMaxLine characters.
+    return format::StrictContinuationName(name_.size() < format::kMaxLine ? name_ + "\n" : name_);
 }
+
+std::string PartEndFinder::LenientNextName() const { return format::LenientContinuationName(name_); }
 
 }  // namespace calverdon::mail

@@ -1,7 +1,8 @@
 #pragma once
 // How a hex-text part is recognised in a piece of text, and where its data
 // end, without decoding it. Lenient on purpose: lines may end in CR LF or a
-// bare LF and may be quoted with "> ", as parts arrive in mail bodies. The
+// bare LF and may be quoted at any depth, as parts arrive in mail bodies;
+// the rules are those of every reader of the format (FormatRules.h). The
 // decoder itself decides later whether such a part is usable.
 
 #include <cstddef>
@@ -39,9 +40,11 @@ public:
 
     // Open when the data stop without either marker (a cut-off part).
     End Ending() const { return end_; }
-    // The next part's name as the "++" line gives it (Windows-1252), line
-    // end removed, cut at a NUL byte as the decoder does.
+    // The next part's name as the "++" line gives it (Windows-1252), as the
+    // strict reading takes it (line end removed, cut at a NUL byte) and as
+    // the lenient reading takes it (blanks at both ends removed as well).
     std::string NextName() const;
+    std::string LenientNextName() const;
 
 private:
     int linesToSkip_;
