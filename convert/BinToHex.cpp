@@ -14,7 +14,8 @@
 #include "HexSimd.h"
 #include "BinToHex.h"
 #include "Names.h"
-#include "PendingFile.h"
+#include "FormatRules.h"
+#include "PendingFileSet.h"
 #include "Report.h"
 
 namespace calverdon {
@@ -137,6 +138,11 @@ private:
     // none may be the source, a folder or a FIFO, and replacing existing
     // files needs the user's yes. Failed when the run must not go on.
     ConversionResult CheckTargets(std::uint32_t parts);
+    // When the run replaces a chain: that chain's parts beyond the new last
+    // part, each known by its own first line "N LfdNr", which would be
+    // left behind as strays otherwise.
+    void FindObsoleteParts(std::uint32_t parts);
+    ConversionResult Publish();
     ConversionResult StartPart(std::uint32_t number);
     ConversionResult EndPart(std::string_view lastLine);
     ConversionResult Encode(BufferedReader& reader, Layout& layout);
@@ -150,7 +156,10 @@ private:
     std::uint64_t sourceSize_ = 0;
     std::string firstLineName_;
     std::uint32_t partNumber_ = 0;
-    PendingFile part_;
+    // Every part stays pending until all are written; then they appear
+    // together, or on a failure not at all.
+    PendingFileSet parts_;
+    std::vector<std::filesystem::path> obsolete_;
 };
 
 ConversionResult Encoder::CheckTargets(std::uint32_t parts) {
@@ -172,30 +181,54 @@ ConversionResult Encoder::CheckTargets(std::uint32_t parts) {
         }
         if (existing++ == 0) first = path;
     }
-    if (existing > 0 && !report_.MayReplace(first, existing)) return ConversionResult::Failed;
+    if (existing > 0 && first == target_) FindObsoleteParts(parts);
+    if (existing > 0 && !report_.MayReplace(first, existing, obsolete_.size())) return ConversionResult::Failed;
     return ConversionResult::Succeeded;
+}
+
+void Encoder::FindObsoleteParts(std::uint32_t parts) {
+    for (std::uint64_t number = std::uint64_t{parts} + 1; number <= UINT32_MAX; ++number) {
+        const std::filesystem::path path = PartPath(target_, static_cast<std::uint32_t>(number));
+        int error = 0;
+        UniqueFd fd = OpenForReading(path, error);
+        FileId id;
+        if (!fd.IsOpen() || !GetFileId(fd.Get(), id) || id == sourceId_) return;
+        BufferedReader reader(std::move(fd));
+        if (format::PartNumberOf(format::PlainLine(reader.GetLine(format::kMaxLine))) != number) return;
+        obsolete_.push_back(path);
+    }
 }
 
 ConversionResult Encoder::StartPart(std::uint32_t number) {
     partNumber_ = number;
     int error = 0;
-    if (!part_.Create(target_.parent_path(), error)) return report_.CreateTargetFailed(error);
+    if (number == 1 && !parts_.Create(target_.parent_path(), error)) return report_.CreateTargetFailed(error);
+    if (!parts_.StartFile(error)) return report_.CreateTargetFailed(error);
     if (number == 1) {
         std::string header(kMagicLine);
         header += "\r\n";
         header += firstLineName_;
         header += "\r\n";
-        part_.Writer().Write(header);
+        parts_.Writer().Write(header);
     } else {
-        part_.Writer().Write(std::to_string(number) + " LfdNr\r\n");
+        parts_.Writer().Write(std::to_string(number) + " LfdNr\r\n");
     }
     return ConversionResult::Succeeded;
 }
 
 ConversionResult Encoder::EndPart(std::string_view lastLine) {
-    part_.Writer().Write(lastLine);
+    parts_.Writer().Write(lastLine);
     int error = 0;
-    if (!part_.Replace(PartPath(target_, partNumber_), /*sync=*/false, error)) return report_.WriteFailed(error);
+    if (!parts_.FinishFile(/*sync=*/false, error)) return report_.WriteFailed(error);
+    return ConversionResult::Succeeded;
+}
+
+ConversionResult Encoder::Publish() {
+    std::vector<std::filesystem::path> targets;
+    targets.reserve(parts_.Count());
+    for (std::uint32_t number = 1; number <= parts_.Count(); ++number) targets.push_back(PartPath(target_, number));
+    int error = 0;
+    if (!parts_.Publish(targets, obsolete_, /*sync=*/false, error)) return report_.WriteFailed(error);
     return ConversionResult::Succeeded;
 }
 
@@ -211,7 +244,7 @@ ConversionResult Encoder::Encode(BufferedReader& reader, Layout& layout) {
             const std::uint64_t progressRoom =
                 report_.NextProgressAt() > bytesRead ? report_.NextProgressAt() - bytesRead : 1;
             const std::uint64_t batch = std::min({span.size() - offset, layout.Room(), progressRoom});
-            BufferedWriter& out = part_.Writer();
+            BufferedWriter& out = parts_.Writer();
             WriteHexDigits(span.data() + offset, batch, reinterpret_cast<char*>(out.Reserve(2 * batch)));
             out.Commit(2 * batch);
             offset += batch;
@@ -232,7 +265,8 @@ ConversionResult Encoder::Encode(BufferedReader& reader, Layout& layout) {
     if (reader.Error() != 0) return report_.ReadSourceFailed(reader.Error());
     char endLine[16];
     std::snprintf(endLine, sizeof endLine, "~~%08X", static_cast<unsigned>(checksum));
-    return EndPart(endLine);
+    if (const auto ended = EndPart(endLine); ended != ConversionResult::Succeeded) return ended;
+    return Publish();
 }
 
 ConversionResult Encoder::Run(const std::filesystem::path& source, const std::filesystem::path& target,

@@ -63,14 +63,20 @@ inline constexpr std::string_view kRepairedText =
 // Decoder and encoder: a yes/no question before replacing existing files:
 // "Die Zieldatei", the path, then "besteht bereits. Soll sie überschrieben
 // werden?" for one file, or "und N weitere Datei(en) bestehen bereits.
-// Sollen sie überschrieben werden?" for more; lines broken as shown.
+// Sollen sie überschrieben werden?" for more; lines broken as shown. When
+// the encoder replaces a longer chain, a line before the question says how
+// many of its parts beyond the new last one are removed.
 inline constexpr std::string_view kReplaceCaption = "ACHTUNG";
 inline constexpr std::string_view kReplaceStart = "Die Zieldatei\n";
-inline constexpr std::string_view kReplaceOneEnd = "\nbesteht bereits.\nSoll sie überschrieben werden?";
 inline constexpr std::string_view kReplaceAnd = "\nund ";
 inline constexpr std::string_view kOneMoreFile = " weitere Datei";
 inline constexpr std::string_view kMoreFiles = " weitere Dateien";
-inline constexpr std::string_view kReplaceManyEnd = " bestehen bereits.\nSollen sie überschrieben werden?";
+inline constexpr std::string_view kReplaceOneExists = "\nbesteht bereits.";
+inline constexpr std::string_view kReplaceManyExist = " bestehen bereits.";
+inline constexpr std::string_view kObsoletePart = " weiterer Teil der bisherigen Kette wird gelöscht.";
+inline constexpr std::string_view kObsoleteParts = " weitere Teile der bisherigen Kette werden gelöscht.";
+inline constexpr std::string_view kReplaceOneQuestion = "\nSoll sie überschrieben werden?";
+inline constexpr std::string_view kReplaceManyQuestion = "\nSollen sie überschrieben werden?";
 
 // A FIFO, device or socket where a file is expected.
 inline constexpr std::string_view kNotRegularFile = ": keine gewöhnliche Datei.";

@@ -58,17 +58,21 @@ ConversionResult Reporter::Repaired() {
     return ConversionResult::Succeeded;
 }
 
-bool Reporter::MayReplace(const std::filesystem::path& first, std::uint64_t count) {
+bool Reporter::MayReplace(const std::filesystem::path& first, std::uint64_t count, std::uint64_t obsolete) {
     std::string question(texts::kReplaceStart);
     question += first.string();
-    if (count <= 1) {
-        question += texts::kReplaceOneEnd;
-    } else {
+    if (count > 1) {
         question += texts::kReplaceAnd;
         question += std::to_string(count - 1);
         question += count == 2 ? texts::kOneMoreFile : texts::kMoreFiles;
-        question += texts::kReplaceManyEnd;
     }
+    question += count > 1 ? texts::kReplaceManyExist : texts::kReplaceOneExists;
+    if (obsolete > 0) {
+        question += "\n";
+        question += std::to_string(obsolete);
+        question += obsolete == 1 ? texts::kObsoletePart : texts::kObsoleteParts;
+    }
+    question += count > 1 ? texts::kReplaceManyQuestion : texts::kReplaceOneQuestion;
     return messages_.Show(question, std::string(texts::kReplaceCaption), MessageKind::YesNoWarning) == kAnswerYes;
 }
 

@@ -35,8 +35,9 @@ public:
     // that mail had changed it and returns Succeeded.
     ConversionResult Repaired();
     // Asks before replacing `count` existing files, the first of them
-    // `first`; true when the user says yes.
-    bool MayReplace(const std::filesystem::path& first, std::uint64_t count);
+    // `first`, and removing `obsolete` parts of the chain they belong to;
+    // true when the user says yes.
+    bool MayReplace(const std::filesystem::path& first, std::uint64_t count, std::uint64_t obsolete = 0);
 
     // Progress runs over `total` units; Advance() passes on the whole-number
     // percentage of `done` whenever it changes.
