@@ -109,6 +109,17 @@ const DecodeRow kRows[] = {
            "stimmt.",
            "Hinweis", MessageKind::Information},
      "ABC"},
+    // Quoted with ">" and no blank, the strict reading's pairs are shifted
+    // by one digit and happen to give the same sum: such a file is read
+    // the lenient way only. 0x89 + 0x6f + 0x20 + 0x86 + 0x83 + 5*4 = 565;
+    // 5555 + 565 = 6120 = 0x17E8.
+    {"QuotedWithoutBlankIsReadLenientlyOnly",
+     {{"f.txt", ">Kelvarin-Hex-Text 1.0\r\n>d.bin\r\n>896f2086\r\n>83~~000017E8"}},
+     ConversionResult::Succeeded,
+     Shown{"Zeilenenden oder E-Mail-Zitatzeichen der Hex-Text-Datei wurden beim Lesen repariert; die Prüfsumme "
+           "stimmt.",
+           "Hinweis", MessageKind::Information},
+     "\x89\x6f\x20\x86\x83"},
     {"EmptySource",
      {{"f.txt", ""}},
      ConversionResult::Failed,
@@ -254,6 +265,20 @@ TEST_F(ExistingTargetTest, UnverifiedResultGoesBesideTheExistingFile) {
         EXPECT_NE(messages.shown[1].text.find(expected), std::string::npos) << messages.shown[1].text;
     }
     EXPECT_EQ(ReadFile(folder / "out.bin"), "old contents");
+}
+
+TEST_F(ExistingTargetTest, UnverifiedResultBesideALongNameIsShortenedToFit) {
+    // 250 bytes of stem: with " (beschädigt)" the name would pass the 255
+    // bytes a folder takes, and the result would be lost for its name.
+    const std::string stem(250, 'x');
+    WriteFile(folder / (stem + ".bin"), "old contents");
+    WriteFile(folder / "f.txt", Header("abc.bin") + "414243~~00001686");
+    messages.answers = {kAnswerYes};
+    fs::path written;
+    EXPECT_EQ(HexToBin(folder / "f.txt", folder / (stem + ".bin"), {messages}, &written),
+              ConversionResult::ChecksumMismatch);
+    EXPECT_EQ(written.filename().string(), std::string(237, 'x') + " (beschädigt).bin");
+    EXPECT_EQ(ReadFile(written), "ABC");
 }
 
 TEST(DecoderTargetTest, LinkAtTheTargetIsReplacedNeverWrittenThrough) {

@@ -150,6 +150,23 @@ TEST_F(EncoderTest, AsksOnceBeforeReplacingAndNeverWritesThroughLinks) {
     EXPECT_EQ(HexToBin(folder / "x.txt", folder / "back.bin", {messages}), ConversionResult::Succeeded);
 }
 
+TEST_F(EncoderTest, ReplacingALongerChainRemovesItsSurplusParts) {
+    WriteFile(folder / "x.bin", std::string(3000, 'x'));
+    ASSERT_EQ(Encode("x.bin", "x.txt", "1"), ConversionResult::Succeeded);  // x.txt to x_7.txt
+    WriteFile(folder / "x_9.txt", "9 LfdNr\r\n");  // past a gap: no part of that chain
+    WriteFile(folder / "x.bin", std::string(1000, 'y'));
+    messages.answers = {kAnswerYes};
+    ASSERT_EQ(Encode("x.bin", "x.txt", "1"), ConversionResult::Succeeded);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Die Zieldatei\n" + (folder / "x.txt").string() +
+                                          "\nund 2 weitere Dateien bestehen bereits.\n"
+                                          "4 weitere Teile der bisherigen Kette werden gelöscht.\n"
+                                          "Sollen sie überschrieben werden?");
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"x.bin", "x.txt", "x_2.txt", "x_3.txt", "x_9.txt"}));
+    EXPECT_EQ(HexToBin(folder / "x.txt", folder / "back.bin", {messages}), ConversionResult::Succeeded);
+    EXPECT_EQ(ReadFile(folder / "back.bin"), std::string(1000, 'y'));
+}
+
 TEST_F(EncoderTest, NamesOutsideWindows1252BecomeUnderscores) {
     WriteFile(folder / "Ωmega.bin", std::string(3000, 'w'));
     ASSERT_EQ(Encode("Ωmega.bin", "Zähler Ω.txt", "1"), ConversionResult::Succeeded);

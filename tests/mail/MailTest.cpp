@@ -3,6 +3,7 @@
 // in-process on them.
 #include <gmime/gmime.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
@@ -231,6 +232,13 @@ TEST_F(MailTest, ExistingTargetIsKeptWithoutYesAndDryRunWritesNothing) {
 TEST_F(MailTest, NothingFoundIsAFailure) {
     WriteFile(folder / "m.eml", Mail({{"brief.txt", "Sehr geehrte Damen und Herren\r\n"}}));
     EXPECT_EQ(Extract({(folder / "m.eml").string()}).exitCode, 1);
+    // A FIFO is named as what it is, never by an error number of its own.
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    const ToolRun run = Extract({(folder / "pipe").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Fehler beim Lesen von " + (folder / "pipe").string() + ": keine gewöhnliche Datei.\n"),
+              std::string::npos)
+        << run.err;
 }
 
 TEST(PartText, StartIsFoundQuotedOrWithBareLineEnds) {
@@ -238,6 +246,10 @@ TEST(PartText, StartIsFoundQuotedOrWithBareLineEnds) {
     EXPECT_EQ(quoted.number, 1u);
     EXPECT_EQ(quoted.offset, 7u);
     EXPECT_EQ(quoted.nameLine, "a.pdf");
+    // A reply to a reply quotes twice, with or without blanks between.
+    for (const char* twice : {">> Kelvarin-Hex-Text 1.0\n>> a.pdf\n", "> > Kelvarin-Hex-Text 1.0\n> > a.pdf\n"}) {
+        EXPECT_EQ(mail::FindPartStart(twice, false, true).nameLine, "a.pdf") << twice;
+    }
     EXPECT_EQ(mail::FindPartStart("12 LfdNr\r\n41", false, false).number, 12u);
     EXPECT_EQ(mail::FindPartStart("Hallo\n2 LfdNr\n", true, false).number, 0u);
 }
