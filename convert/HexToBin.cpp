@@ -25,19 +25,6 @@ namespace calverdon {
 
 namespace {
 
-// The data of the whole chain, when its further parts follow the usual
-// naming in the first part's folder, so that progress runs once over all of
-// it; otherwise those of the first part alone. `firstData` is the first
-// part's size less its header.
-std::uint64_t ChainDataSize(const std::filesystem::path& source, std::uint64_t firstData) {
-    std::uint64_t total = firstData;
-    for (std::uint32_t number = 2;; ++number) {
-        struct stat st {};
-        if (::stat(PartPath(source, number).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return total;
-        total += static_cast<std::uint64_t>(st.st_size);
-    }
-}
-
 #if defined(CALVERDON_HAVE_SSE2)
 // Decodes up to eight pairs at `in` while they are plain hex digits, adds
 // their bytes to the checksum, and returns how many there were.
@@ -55,24 +42,22 @@ int DecodeEightPairs(const unsigned char* in, unsigned char* out, std::uint32_t&
 
 class Decoder {
 public:
-    Decoder(Services services, DecodedFile& out, std::optional<FileId> targetId)
-        : report_(services), out_(out), targetId_(targetId) {}
+    Decoder(Services services, ChainSource& chain, DecodedFile& out, std::optional<FileId> targetId)
+        : report_(services), chain_(chain), out_(out), targetId_(targetId) {}
 
-    // Steps from opening the source to the end; the target has been
+    // Steps from opening the first part to the end; the target has been
     // settled by the caller. `written` tells where the result went.
-    ConversionResult Run(const std::filesystem::path& source, const std::filesystem::path* target,
-                         std::filesystem::path* written);
+    ConversionResult Run(const std::filesystem::path* target, std::filesystem::path* written);
 
 private:
     enum class Stop { EndOfData, Continuation, EndLine, WriteFailed, StopRequested };
 
-    ConversionResult ReadStrictly(BufferedReader& first, std::uint64_t firstSize);
+    ConversionResult ReadStrictly(BufferedReader& first);
     Stop DecodePart(BufferedReader& part);
     bool SkipHeaderLines(BufferedReader& part);
     // Opens the part that a continuation line names and checks its number;
     // nullptr after a failure that has been told.
-    std::unique_ptr<BufferedReader> OpenNextPart(const std::filesystem::path& folder, BufferedReader& part,
-                                                 ConversionResult& failure);
+    std::unique_ptr<BufferedReader> OpenNextPart(BufferedReader& part, ConversionResult& failure);
     ConversionResult Finish(bool mismatch);
 
     // A chain whose header mail has changed is read the lenient way only:
@@ -96,10 +81,11 @@ private:
     bool IsTarget(const FileId& id) const { return targetId_ && id == *targetId_; }
 
     Reporter report_;
+    ChainSource& chain_;
     DecodedFile& out_;
     std::optional<FileId> targetId_;
     format::PartsRead partsRead_;
-    std::filesystem::path source_;
+    std::uint64_t firstSize_ = 0;
     const std::filesystem::path* target_ = nullptr;
     std::filesystem::path* written_ = nullptr;
     std::int64_t expectedPart_ = 1;
@@ -175,16 +161,21 @@ bool Decoder::SkipHeaderLines(BufferedReader& part) {
     // longer than the decoder reads would have its rest taken for data.
     for (int line = 0; line < 2; ++line) {
         const std::string text = part.GetLine(format::kMaxLine);
+        if (part.Error() != 0) return true;  // told by the caller as a read failure
         if (text.size() == format::kMaxLine && text.back() != '\n' && part.Want(1) > 0) return false;
     }
     return true;
 }
 
-std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::path& folder, BufferedReader& part,
-                                                      ConversionResult& failure) {
-    const std::string name = SafeFileName(Cp1252ToUtf8(format::StrictContinuationName(part.GetLine(format::kMaxLine))));
+std::unique_ptr<BufferedReader> Decoder::OpenNextPart(BufferedReader& part, ConversionResult& failure) {
+    const std::string rest = part.GetLine(format::kMaxLine);
+    if (part.Error() != 0) {
+        failure = report_.ReadSourceFailed(part.Error());
+        return nullptr;
+    }
+    const std::string name = SafeFileName(Cp1252ToUtf8(format::StrictContinuationName(rest)));
     int error = ENOENT;
-    UniqueFd fd = name.empty() ? UniqueFd() : OpenForReading(folder / name, error);
+    UniqueFd fd = chain_.OpenNext(name, static_cast<std::uint64_t>(expectedPart_ + 1), error);
     FileId id;
     if (fd.IsOpen() && !GetFileId(fd.Get(), id)) {
         error = errno;
@@ -200,6 +191,10 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
     }
     auto next = std::make_unique<BufferedReader>(std::move(fd));
     const long number = ReadLeadingNumber(next->GetLine(format::kMaxLine));
+    if (next->Error() != 0) {
+        failure = report_.ReadSourceFailed(next->Error());
+        return nullptr;
+    }
     ++expectedPart_;
     if (number != expectedPart_ || !partsRead_.Add(id)) {
         failure = FailUnlessRepaired([&] { return report_.WrongOrder(); });
@@ -208,20 +203,19 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(const std::filesystem::pat
     return next;
 }
 
-ConversionResult Decoder::Run(const std::filesystem::path& source, const std::filesystem::path* target,
-                              std::filesystem::path* written) {
-    source_ = source;
+ConversionResult Decoder::Run(const std::filesystem::path* target, std::filesystem::path* written) {
     target_ = target;
     written_ = written;
 
     int error = 0;
-    UniqueFd sourceFd = OpenForReading(source, error);
+    UniqueFd sourceFd = chain_.OpenFirst(error);
     if (!sourceFd.IsOpen()) return report_.OpenSourceFailed(error);
     FileId sourceId;
     struct stat st {};
     if (::fstat(sourceFd.Get(), &st) != 0) return report_.OpenSourceFailed(errno);
     sourceId = {st.st_dev, st.st_ino};
     partsRead_.Add(sourceId);
+    firstSize_ = static_cast<std::uint64_t>(st.st_size);
     if (st.st_size == 0) return report_.SourceIsEmpty();
     if (target != nullptr && !out_.Create(*target, error)) {
         return report_.CreateTargetFailed(error);
@@ -230,13 +224,14 @@ ConversionResult Decoder::Run(const std::filesystem::path& source, const std::fi
     BufferedReader first(std::move(sourceFd));
     // The header is read once, and decides how the data are read.
     if (format::ReadHeader(first).kind == format::HeaderKind::Changed) return ReadLenientlyOnly();
-    return ReadStrictly(first, static_cast<std::uint64_t>(st.st_size));
+    return ReadStrictly(first);
 }
 
-ConversionResult Decoder::ReadStrictly(BufferedReader& first, std::uint64_t firstSize) {
-    const std::filesystem::path folder = source_.parent_path();
+ConversionResult Decoder::ReadStrictly(BufferedReader& first) {
     if (!SkipHeaderLines(first)) return FailUnlessRepaired([&] { return report_.NotHexText(); });
-    report_.StartProgress(ChainDataSize(source_, firstSize - first.Offset()));
+    if (first.Error() != 0) return report_.ReadSourceFailed(first.Error());
+    // Progress runs once over the data of the whole chain.
+    report_.StartProgress(firstSize_ - first.Offset() + chain_.FurtherSize());
 
     BufferedReader* part = &first;
     std::unique_ptr<BufferedReader> further;
@@ -246,13 +241,17 @@ ConversionResult Decoder::ReadStrictly(BufferedReader& first, std::uint64_t firs
         // The user stopped the run: nothing is shown, the pending result goes.
         if (stop == Stop::StopRequested) return ConversionResult::Failed;
         if (part->Error() != 0) return report_.ReadSourceFailed(part->Error());
-        if (stop == Stop::EndLine) return Finish(!format::ScanChecksum(*part).Matches(checksum_));
+        if (stop == Stop::EndLine) {
+            const format::ScannedChecksum sum = format::ScanChecksum(*part);
+            if (part->Error() != 0) return report_.ReadSourceFailed(part->Error());
+            return Finish(!sum.Matches(checksum_));
+        }
         // Data that end without their end line are cut short: a truncated
         // file must not pass as good.
         if (stop == Stop::EndOfData) return Finish(true);
 
         ConversionResult failure = ConversionResult::Failed;
-        further = OpenNextPart(folder, *part, failure);
+        further = OpenNextPart(*part, failure);
         if (!further) return failure;
         part = further.get();
     }
@@ -272,12 +271,7 @@ ConversionResult Decoder::Finish(bool mismatch) {
     return report_.ChecksumMismatch(where.filename() != out_.Target().filename() ? where : std::filesystem::path());
 }
 
-std::uint64_t Decoder::ChainFilesSize() const {
-    std::uint64_t size = 0;
-    struct stat st {};
-    if (::stat(source_.c_str(), &st) == 0) size = static_cast<std::uint64_t>(st.st_size);
-    return ChainDataSize(source_, size);
-}
+std::uint64_t Decoder::ChainFilesSize() const { return firstSize_ + chain_.FurtherSize(); }
 
 ConversionResult Decoder::ReadLenientlyOnly() {
     report_.StartProgress(ChainFilesSize());
@@ -289,9 +283,22 @@ std::optional<ConversionResult> Decoder::Repaired() {
     // for the user when the lenient reading cannot verify the chain either.
     DecodedFile probe;
     report_.StartProgress(ChainFilesSize());
-    const LenientResult checked = ReadChainLeniently(source_, probe, targetId_, &report_);
-    if (checked.kind == LenientResult::Kind::Stopped) return ConversionResult::Failed;
-    if (checked.kind != LenientResult::Kind::Verified) return std::nullopt;
+    const LenientResult checked = ReadChainLeniently(chain_, probe, targetId_, &report_);
+    switch (checked.kind) {
+        case LenientResult::Kind::Verified:
+            break;
+        case LenientResult::Kind::Stopped:
+            return ConversionResult::Failed;
+        // A file that could not be read is told as such, not hidden
+        // behind the strict reading's outcome.
+        case LenientResult::Kind::ReadFailed:
+            return report_.ReadSourceFailed(checked.error);
+        case LenientResult::Kind::PartMissing:
+            if (checked.error != ENOENT) return report_.OpenPartFailed(checked.partName, checked.error);
+            return std::nullopt;
+        default:
+            return std::nullopt;
+    }
     if (target_ == nullptr) return report_.Repaired();
     // The strict result gives up its room before the second reading writes.
     out_.Discard();
@@ -303,7 +310,7 @@ std::optional<ConversionResult> Decoder::Repaired() {
 
 ConversionResult Decoder::ReadLenientlyInto() {
     using Kind = LenientResult::Kind;
-    const LenientResult result = ReadChainLeniently(source_, out_, targetId_, &report_);
+    const LenientResult result = ReadChainLeniently(chain_, out_, targetId_, &report_);
     switch (result.kind) {
         case Kind::Verified:
         case Kind::Mismatch: {
@@ -338,10 +345,9 @@ ConversionResult Decoder::ReadLenientlyInto() {
 
 }  // namespace
 
-ConversionResult HexToBin(const std::filesystem::path& source, const std::filesystem::path& target,
-                          Services services, std::filesystem::path* written) {
+ConversionResult HexToBin(ChainSource& chain, const std::filesystem::path& target, Services services,
+                          std::filesystem::path* written) {
     std::optional<FileId> targetId;
-    FileId id;
     struct stat st {};
     // A symbolic link at the target, even a dangling one, is an existing
     // target; it is replaced itself, never written through.
@@ -349,7 +355,8 @@ ConversionResult HexToBin(const std::filesystem::path& source, const std::filesy
         FileId linked;
         if (GetFileId(target, linked)) targetId = linked;
         // The decoder never writes over its own input.
-        if (targetId && GetFileId(source, id) && id == *targetId) {
+        FileId id;
+        if (targetId && chain.FirstId(id) && id == *targetId) {
             Reporter(services).SameFile();
             return ConversionResult::Failed;
         }
@@ -358,12 +365,23 @@ ConversionResult HexToBin(const std::filesystem::path& source, const std::filesy
         }
     }
     DecodedFile out;
-    return Decoder(services, out, targetId).Run(source, &target, written);
+    return Decoder(services, chain, out, targetId).Run(&target, written);
+}
+
+ConversionResult HexToBin(const std::filesystem::path& source, const std::filesystem::path& target,
+                          Services services, std::filesystem::path* written) {
+    FolderChain chain(source);
+    return HexToBin(chain, target, services, written);
+}
+
+ConversionResult CheckHexText(ChainSource& chain, Services services) {
+    DecodedFile out;
+    return Decoder(services, chain, out, std::nullopt).Run(nullptr, nullptr);
 }
 
 ConversionResult CheckHexText(const std::filesystem::path& source, Services services) {
-    DecodedFile out;
-    return Decoder(services, out, std::nullopt).Run(source, nullptr, nullptr);
+    FolderChain chain(source);
+    return CheckHexText(chain, services);
 }
 
 }  // namespace calverdon

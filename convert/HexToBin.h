@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "ChainSource.h"
 #include "Format.h"
 #include "Services.h"
 
@@ -21,5 +22,10 @@ ConversionResult HexToBin(const std::filesystem::path& source,
 // Decodes like HexToBin but writes nothing and asks nothing: for checking a
 // chain. Reports the same failures and returns the same results.
 ConversionResult CheckHexText(const std::filesystem::path& source, Services services);
+
+// The same for a chain whose parts come from elsewhere than one folder.
+ConversionResult HexToBin(ChainSource& chain, const std::filesystem::path& target, Services services,
+                          std::filesystem::path* written = nullptr);
+ConversionResult CheckHexText(ChainSource& chain, Services services);
 
 }  // namespace calverdon

@@ -45,15 +45,17 @@ std::string NextPlainLine(BufferedReader& in) {
 
 class TolerantChain {
 public:
-    TolerantChain(DecodedFile& out, const std::optional<FileId>& avoid, Reporter* progress)
-        : out_(out), avoid_(avoid), progress_(progress) {}
+    TolerantChain(ChainSource& chain, DecodedFile& out, const std::optional<FileId>& avoid, Reporter* progress)
+        : chain_(chain), out_(out), avoid_(avoid), progress_(progress) {}
 
-    LenientResult Run(const std::filesystem::path& source);
+    LenientResult Run();
 
 private:
     enum class Stop { DataEnded, Continuation, EndLine, StopRequested };
 
-    LenientResult Open(const std::filesystem::path& path, std::unique_ptr<BufferedReader>& part);
+    // Opens the first part (`number` 1) or the one that stands at `number`
+    // under the name `name`.
+    LenientResult Open(const std::string& name, std::uint64_t number, std::unique_ptr<BufferedReader>& part);
     Stop ReadData(BufferedReader& in);
     LenientResult Ended(Kind kind, int error = 0) {
         Flush();
@@ -79,6 +81,7 @@ private:
         return progress_->StopRequested();
     }
 
+    ChainSource& chain_;
     DecodedFile& out_;
     std::optional<FileId> avoid_;
     Reporter* progress_;
@@ -90,12 +93,13 @@ private:
     std::size_t used_ = 0;
 };
 
-LenientResult TolerantChain::Open(const std::filesystem::path& path, std::unique_ptr<BufferedReader>& part) {
+LenientResult TolerantChain::Open(const std::string& name, std::uint64_t number,
+                                  std::unique_ptr<BufferedReader>& part) {
     int error = 0;
-    UniqueFd fd = OpenForReading(path, error);
+    UniqueFd fd = number == 1 ? chain_.OpenFirst(error) : chain_.OpenNext(name, number, error);
     FileId id;
     if (fd.IsOpen() && !GetFileId(fd.Get(), id)) error = errno;
-    if (!fd.IsOpen() || error != 0) return {Kind::PartMissing, error, path.filename().string()};
+    if (!fd.IsOpen() || error != 0) return {Kind::PartMissing, error, name};
     if (avoid_ && id == *avoid_) return {Kind::SameFile, 0, {}};
     if (!partsRead_.Add(id)) return {Kind::WrongOrder, 0, {}};
     if (part) doneBefore_ += part->Offset();
@@ -103,15 +107,17 @@ LenientResult TolerantChain::Open(const std::filesystem::path& path, std::unique
     return {Kind::Verified, 0, {}};
 }
 
-LenientResult TolerantChain::Run(const std::filesystem::path& source) {
+LenientResult TolerantChain::Run() {
     std::unique_ptr<BufferedReader> part;
-    if (LenientResult opened = Open(source, part); opened.kind != Kind::Verified) {
+    if (LenientResult opened = Open({}, 1, part); opened.kind != Kind::Verified) {
         // The first part is the source itself, whose failures the caller
         // has told already; it can only be missing now if it went away.
         if (opened.kind == Kind::PartMissing) return {Kind::ReadFailed, opened.error, {}};
         return opened;
     }
-    if (NextPlainLine(*part) != kMagicLine || NextPlainLine(*part).empty()) return {Kind::NotHexText, 0, {}};
+    const bool header = NextPlainLine(*part) == kMagicLine && !NextPlainLine(*part).empty();
+    if (part->Error() != 0) return {Kind::ReadFailed, part->Error(), {}};
+    if (!header) return {Kind::NotHexText, 0, {}};
     for (std::int64_t expected = 2;; ++expected) {
         const Stop stop = ReadData(*part);
         if (part->Error() != 0) return Ended(Kind::ReadFailed, part->Error());
@@ -119,16 +125,19 @@ LenientResult TolerantChain::Run(const std::filesystem::path& source) {
         if (stop == Stop::DataEnded) return Ended(Kind::Mismatch);
         if (stop == Stop::EndLine) {
             const format::ScannedChecksum sum = format::ScanChecksumLeniently(*part);
+            if (part->Error() != 0) return Ended(Kind::ReadFailed, part->Error());
             return Ended(sum.Matches(checksum_) ? Kind::Verified : Kind::Mismatch);
         }
         const std::string name = SafeFileName(Cp1252ToUtf8(nextName_));
-        if (name.empty()) return Ended(Kind::PartMissing, ENOENT);
-        if (LenientResult opened = Open(source.parent_path() / name, part); opened.kind != Kind::Verified) {
+        if (LenientResult opened = Open(name, static_cast<std::uint64_t>(expected), part);
+            opened.kind != Kind::Verified) {
             Flush();
             opened.partName = name;
             return opened;
         }
-        if (ReadLeadingNumber(NextPlainLine(*part)) != expected) return Ended(Kind::WrongOrder);
+        const long number = ReadLeadingNumber(NextPlainLine(*part));
+        if (part->Error() != 0) return Ended(Kind::ReadFailed, part->Error());
+        if (number != expected) return Ended(Kind::WrongOrder);
     }
 }
 
@@ -172,9 +181,9 @@ TolerantChain::Stop TolerantChain::ReadData(BufferedReader& in) {
 
 }  // namespace
 
-LenientResult ReadChainLeniently(const std::filesystem::path& source, DecodedFile& out,
-                                 const std::optional<FileId>& avoid, Reporter* progress) {
-    return TolerantChain(out, avoid, progress).Run(source);
+LenientResult ReadChainLeniently(ChainSource& chain, DecodedFile& out, const std::optional<FileId>& avoid,
+                                 Reporter* progress) {
+    return TolerantChain(chain, out, avoid, progress).Run();
 }
 
 }  // namespace calverdon

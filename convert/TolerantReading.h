@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "ChainSource.h"
 #include "DecodedFile.h"
 #include "File.h"
 
@@ -35,10 +36,10 @@ struct LenientResult {
     std::string partName;  // the part that PartMissing could not open (UTF-8)
 };
 
-// Reads the chain that starts at `source` into `out`. A part that is the
-// file `avoid` ends the reading. Progress, when `progress` is given, runs
-// over the bytes of the chain's files.
-LenientResult ReadChainLeniently(const std::filesystem::path& source, DecodedFile& out,
-                                 const std::optional<FileId>& avoid, Reporter* progress);
+// Reads the chain into `out`. A part that is the file `avoid` ends the
+// reading. Progress, when `progress` is given, runs over the bytes of the
+// chain's files.
+LenientResult ReadChainLeniently(ChainSource& chain, DecodedFile& out, const std::optional<FileId>& avoid,
+                                 Reporter* progress);
 
 }  // namespace calverdon
