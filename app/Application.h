@@ -8,9 +8,13 @@
 #include <QString>
 #include <QTranslator>
 
+#include <QStringList>
+
 #include <exception>
 #include <functional>
 #include <memory>
+
+#include "HexBin1.h"
 
 namespace calverdon::gui {
 
@@ -47,5 +51,34 @@ private:
     ExceptionDisplay display_;
     std::unique_ptr<QTranslator> qtGerman_;
 };
+
+// What the command line asks of the program.
+struct StartArguments {
+    enum class Action { Run, Help, Version, Wrong };
+    Action action = Action::Run;
+    // --encode: encode mode without Codieren.ini, for the desktop action.
+    bool encode = false;
+    // The files and folders to open, as absolute paths.
+    QStringList files;
+    // The first option that is not known, for Wrong.
+    QString wrong;
+};
+
+// Reads the arguments that follow the program's name. "--help" and
+// "--version" win wherever they stand; "--" ends the options.
+StartArguments ParseStartArguments(const QStringList& arguments);
+
+// What --help prints.
+extern const char* const kUsageText;
+
+// The main window for a start with `arguments`: in encode mode for
+// --encode, and with the files opened, as a drop opens them, once the
+// event loop runs and the window is shown.
+std::unique_ptr<TForm1> CreateMainWindow(const StartArguments& arguments, TForm1Seams seams = {});
+
+// The program from its command line to its end; the exit code. --help and
+// --version are answered on stdout without a display, wrong usage on
+// stderr with exit code 2; everything else runs the window (exit code 0).
+int RunProgram(int argc, char** argv);
 
 }  // namespace calverdon::gui

@@ -1,6 +1,7 @@
 #include "HexBin1.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -13,16 +14,21 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QUrl>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <vector>
 
+#include "ChainSummary.h"
 #include "Components.h"
 #include <calverdon/Dllinfo.h>
 #include "Extraction.h"
+#include "File.h"
 #include "Info.h"
 #include "QtServices.h"
 
@@ -63,25 +69,66 @@ QStringList DraggedPaths(const QMimeData* data) {
 }
 
 // Whether a file begins as a mail or an mbox does: a "From " line, or a
-// header field ("Name: value") as its first line.
+// header field ("Name: value") as its first line. Only a regular file is
+// opened, and never so that a FIFO or a device could block the window.
 bool LooksLikeMail(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray line = file.readLine(1000);
-    if (line.startsWith("From ")) return true;
-    const qsizetype colon = line.indexOf(':');
-    if (colon <= 0) return false;
-    for (qsizetype i = 0; i < colon; ++i) {
-        const char c = line[i];
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-')) return false;
-    }
-    return true;
+    int error = 0;
+    const UniqueFd fd = OpenForReading(ToPath(path), error);
+    if (!fd.IsOpen()) return false;
+    char head[1000];
+    const ssize_t got = ::pread(fd.Get(), head, sizeof head, 0);
+    if (got <= 0) return false;
+    const std::string_view text(head, static_cast<std::size_t>(got));
+    const std::string_view line = text.substr(0, text.find('\n'));
+    if (line.starts_with("From ")) return true;
+    const std::size_t colon = line.find(':');
+    if (colon == 0 || colon == std::string_view::npos) return false;
+    return std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; });
 }
 
 // A drop of mails, an mbox, a folder or several items is searched for
 // chains; a single other file is a choice of source as in the dialog.
 bool IsMailDrop(const QStringList& paths) {
     return paths.size() > 1 || (paths.size() == 1 && (QFileInfo(paths.first()).isDir() || LooksLikeMail(paths.first())));
+}
+
+// The outcome in words, for the dot and the target label: what the colour
+// says to those who cannot tell the colours apart.
+QString OutcomeInWords(ConversionResult result) {
+    switch (result) {
+    case ConversionResult::Failed: return QStringLiteral("nicht umgewandelt");
+    case ConversionResult::ChecksumMismatch:
+        return QStringLiteral("Prüfsumme stimmt nicht – Datei möglicherweise fehlerhaft");
+    case ConversionResult::Succeeded: break;
+    }
+    return QStringLiteral("umgewandelt");
+}
+
+// "a", "a und b", "a, b und c", "a, b, c und 1 weiterer", "a, b, c und 4
+// weitere".
+QString MissingParts(const ChainSummary& chain) {
+    QStringList names;
+    for (const std::string& name : chain.missingNames) names << QString::fromStdString(name);
+    const std::uint64_t unnamed = chain.missing - static_cast<std::uint64_t>(names.size());
+    if (unnamed > 0) {
+        return names.join(QStringLiteral(", ")) +
+               (unnamed == 1 ? QStringLiteral(" und 1 weiterer") : QStringLiteral(" und %1 weitere").arg(unnamed));
+    }
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" und ") + last;
+}
+
+// What a chain holds, for the target label's tooltip, before it is decoded.
+QString ChainToolTip(const ChainSummary& chain) {
+    if (chain.name.empty()) return {};
+    QString tip = QStringLiteral("Enthält: ") + QString::fromStdString(chain.name);
+    tip += QStringLiteral("\nTeile im Ordner: ");
+    tip += chain.last != 0 ? QStringLiteral("%1 von %2").arg(chain.found).arg(chain.last)
+                           : QStringLiteral("%1, der letzte Teil fehlt").arg(chain.found);
+    if (chain.missing == 1) tip += QStringLiteral("\nEs fehlt: ") + MissingParts(chain);
+    if (chain.missing > 1) tip += QStringLiteral("\nEs fehlen: ") + MissingParts(chain);
+    return tip;
 }
 
 template <typename Label = QLabel>
@@ -123,11 +170,11 @@ TForm1::TForm1(QWidget* owner, TForm1Seams seams) : QWidget(owner) {
     messages_ = seams.messages != nullptr ? seams.messages : ownMessages_.get();
     if (seams.beeper == nullptr) ownBeeper_ = std::make_unique<SystemBeeper>();
     beeper_ = seams.beeper != nullptr ? seams.beeper : ownBeeper_.get();
-    progress_ = std::make_unique<ProgressBarReceiver>(*ProgressBar1);
+    progress_ = std::make_unique<ProgressBarReceiver>(*ProgressBar1, [this] { return AskWhetherToStop(); });
 
     SetCaptionFromVersion(seams.versionReader ? seams.versionReader : VersionReader(&::GetDLLInfo));
     // Only the presence of the marker counts, and only now.
-    EncodeMode = QFileInfo(QStringLiteral("Codieren.ini")).isFile();
+    EncodeMode = seams.encodeMode || QFileInfo(QStringLiteral("Codieren.ini")).isFile();
     if (!EncodeMode) OpenDialog1->DefaultExt = QStringLiteral(".txt");
 }
 
@@ -195,6 +242,17 @@ void TForm1::CreateComponents() {
     connect(BitBtnSTART, &QPushButton::clicked, this, [this] { BitBtnSTARTClick(BitBtnSTART); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(BitBtn2); });
     connect(BitBtnHILF, &QPushButton::clicked, this, [this] { BitBtnHILFClick(BitBtnHILF); });
+
+    // F1 for the help and Ctrl+O for a source, as elsewhere on the desktop;
+    // during a run they do nothing.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] {
+        if (!Converting) BitBtnHILFClick(BitBtnHILF);
+    });
+    auto* open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    connect(open, &QShortcut::activated, this, [this] {
+        if (!Converting) ButtonQClick(BitBtnQ);
+    });
 }
 
 void TForm1::SetCaptionFromVersion(const VersionReader& reader) {
@@ -220,33 +278,75 @@ void TForm1::dropEvent(QDropEvent* event) {
     const QStringList paths = DraggedPaths(event->mimeData());
     if (paths.isEmpty()) return;
     event->acceptProposedAction();
+    OpenPaths(paths);
+}
+
+void TForm1::OpenPaths(const QStringList& given) {
+    if (Converting) return;
+    QStringList paths;
+    QStringList missing;
+    for (const QString& path : given) (QFileInfo::exists(path) ? paths : missing) << QFileInfo(path).absoluteFilePath();
+    if (!missing.isEmpty()) {
+        messages_->Show((missing.join(QLatin1Char('\n')) + QStringLiteral("\ngibt es nicht.")).toStdString(),
+                        missing.size() == 1 ? "Die Datei" : "Die Dateien", MessageKind::Error);
+    }
+    if (paths.isEmpty()) return;
     if (IsMailDrop(paths)) {
         ExtractFromMail(paths);
         return;
     }
     if (!QFileInfo(paths.first()).isFile()) return;
-    // A drop stands for a choice in the dialog, which also moves the
+    // A single file stands for a choice in the dialog, which also moves the
     // working directory to the chosen file's folder.
     QDir::setCurrent(QFileInfo(paths.first()).absolutePath());
     SourceChosen(paths.first());
 }
 
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!Converting) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    closeRequested_ = true;
+    progress_->AskToStop();
+}
+
+bool TForm1::AskWhetherToStop() {
+    return messages_->Show("Die Umwandlung läuft noch.\nSoll sie abgebrochen und das Fenster geschlossen werden?",
+                           "ACHTUNG", MessageKind::YesNoWarning) == kAnswerYes;
+}
+
+bool TForm1::RunWork(const std::function<void()>& work) {
+    bool closing = false;
+    {
+        InputHold heldInput(*this, [this] { progress_->AskToStop(); }, BitBtn2);
+        Converting = true;
+        closeRequested_ = false;
+        progress_->BeginRun();
+        const auto notConverting = qScopeGuard([this] { Converting = false; });
+        {
+            WaitCursor hourglass;
+            work();
+        }
+        // A close that came too late to be asked about still closes.
+        closing = progress_->Stopped() || (closeRequested_ && progress_->QuestionPending());
+        if (closing) heldInput.Discard();
+    }
+    ProgressBar1->setValue(0);
+    if (closing) close();
+    return !closing;
+}
+
 void TForm1::ExtractFromMail(const QStringList& paths) {
     if (Converting) return;
-    const InputHold heldInput(*this);
-    Converting = true;
-    const auto notConverting = qScopeGuard([this] { Converting = false; });
     ShapeRES->hide();
     std::vector<std::filesystem::path> sources;
     for (const QString& path : paths) sources.push_back(ToPath(path));
     // The chains go into the folder that the first dropped item lies in.
     const std::filesystem::path folder = ToPath(QFileInfo(paths.first()).absolutePath());
     mail::ExtractionReport report;
-    {
-        WaitCursor hourglass;
-        report = mail::ExtractAll(sources, folder, EngineServices(), false);
-    }
-    ProgressBar1->setValue(0);
+    if (!RunWork([&] { report = mail::ExtractAll(sources, folder, EngineServices(), false); })) return;
     std::string text;
     for (const auto& lines : {report.lines, report.errors}) {
         for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
@@ -261,7 +361,9 @@ void TForm1::ExtractFromMail(const QStringList& paths) {
         kind = MessageKind::Warning;
     }
     messages_->Show(text, "Hex-Text-Ketten aus E-Mails", kind);
-    ShowResult(result);
+    // Yellow here means a chain not found whole as much as a checksum.
+    ShowResult(result, result == ConversionResult::ChecksumMismatch ? QStringLiteral("nicht vollständig umgewandelt")
+                                                                     : OutcomeInWords(result));
 }
 
 void TForm1::SourceChosen(const QString& path) {
@@ -280,13 +382,21 @@ void TForm1::SourceChosen(const QString& path) {
             return;
         }
         SetCaption(*LabelZIEL, FolderOf(source) + QString::fromStdString(name));
+        SetTargetDescription(ChainToolTip(SummarizeChain(ToPath(source))));
         DecodeChosen = true;
+    } else if (!EncodeMode && LooksLikeMail(source)) {
+        // A mail or a mailbox holds its chains as attachments: searched as
+        // if dropped.
+        ForgetChoice();
+        ExtractFromMail({source});
+        return;
     } else if (!EncodeMode) {
         messages_->Show("sind nicht zulässig.", "Andere Endungen als '.txt'", MessageKind::Information);
         ForgetChoice();
         return;
     } else {
         SetCaption(*LabelZIEL, FromPath(EncodeTargetFor(ToPath(source))));
+        SetTargetDescription({});
         LabelKB->show();
         EditKB->show();
         DecodeChosen = false;
@@ -297,6 +407,7 @@ void TForm1::SourceChosen(const QString& path) {
 
 void TForm1::ForgetChoice() {
     SetCaption(*LabelZIEL, kTargetPlaceholder);
+    SetTargetDescription({});
     DecodeChosen = false;
     BitBtnSTART->setEnabled(false);
     FitClientWidth();
@@ -314,28 +425,34 @@ void TForm1::BitBtnSTARTClick(QObject*) {
     // the user's reaches this window before it is over, and no second
     // conversion starts inside the first.
     if (Converting) return;
-    const InputHold heldInput(*this);
-    Converting = true;
-    const auto notConverting = qScopeGuard([this] { Converting = false; });
     BitBtnSTART->setEnabled(false);
     ShapeRES->hide();
-    ConversionResult result;
-    {
-        WaitCursor hourglass;
-        const QString source = LabelQ->text();
-        const QString target = LabelZIEL->text();
-        result = DecodeChosen ? HexToBin(source, target) : BinToHex(source, target);
-    }
-    ProgressBar1->setValue(0);
-    ShowResult(result);
+    ConversionResult result = ConversionResult::Failed;
+    const QString source = LabelQ->text();
+    const QString target = LabelZIEL->text();
+    if (!RunWork([&] { result = DecodeChosen ? HexToBin(source, target) : BinToHex(source, target); })) return;
+    // The target label says in words what became of the file; its
+    // description keeps the path.
+    LabelZIEL->setToolTip(OutcomeInWords(result));
+    LabelZIEL->setAccessibleName(OutcomeInWords(result));
+    LabelZIEL->setAccessibleDescription(target);
+    ShowResult(result, OutcomeInWords(result));
 }
 
-void TForm1::ShowResult(ConversionResult result) {
+void TForm1::SetTargetDescription(const QString& description) {
+    LabelZIEL->setToolTip(description);
+    LabelZIEL->setAccessibleName({});
+    LabelZIEL->setAccessibleDescription(description);
+}
+
+void TForm1::ShowResult(ConversionResult result, const QString& words) {
     switch (result) {
     case ConversionResult::Failed: ShapeRES->SetBrushColor(QColor(255, 0, 0)); break;
     case ConversionResult::ChecksumMismatch: ShapeRES->SetBrushColor(QColor(255, 255, 0)); break;
     case ConversionResult::Succeeded: ShapeRES->SetBrushColor(QColor(0, 255, 0)); break;
     }
+    ShapeRES->setToolTip(words);
+    ShapeRES->setAccessibleName(words);
     ShapeRES->show();
     beeper_->MessageBeep(result == ConversionResult::ChecksumMismatch ? MB_ICONERROR : MB_OK);
 }

@@ -34,6 +34,9 @@ struct TForm1Seams {
     UserMessages* messages = nullptr;
     Beeper* beeper = nullptr;
     VersionReader versionReader;
+    // Encode mode whatever the working directory holds, as the desktop
+    // action "Dateien codieren" asks for.
+    bool encodeMode = false;
 };
 
 class TForm1 : public QWidget {
@@ -64,9 +67,18 @@ public:
     bool IsDecodeChosen() const { return DecodeChosen; }
     bool IsEncodeMode() const { return EncodeMode; }
 
+    // Files and folders handed to the program, as a drop hands them: a
+    // single file is a choice of source, mails, mbox files, folders and
+    // several files are searched for chains. Paths that do not exist are
+    // told in one message and left out.
+    void OpenPaths(const QStringList& paths);
+
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // During a run the window stays open; the user is asked whether to
+    // stop the run, and a "yes" closes the window once it has stopped.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateComponents();
@@ -76,10 +88,19 @@ private:
     // Finds the hex-text chains in dropped mails, mbox files and folders,
     // decodes them and shows the report and the overall outcome.
     void ExtractFromMail(const QStringList& paths);
-    // The dot's colour and the sound for a result.
-    void ShowResult(ConversionResult result);
+    // The dot's colour, its words and the sound for a result.
+    void ShowResult(ConversionResult result, const QString& words);
+    // The target label's tooltip and accessible description; its
+    // accessible name goes back to its text.
+    void SetTargetDescription(const QString& description);
     // Forgets the target and direction so that nothing runs on a stale choice.
     void ForgetChoice();
+    // Runs `work` as a conversion: the user's input held (Escape and the
+    // close button excepted), the hourglass shown. False when the user
+    // stopped the run, or closed the window as it ended: the window then
+    // closes, and nothing more of the run is shown.
+    bool RunWork(const std::function<void()>& work);
+    bool AskWhetherToStop();
 
     std::string ReadTargetName(const QString& source);
     ConversionResult HexToBin(const QString& source, const QString& target);
@@ -91,6 +112,8 @@ private:
     bool EncodeMode = false;
     // True while BitBtnSTARTClick runs a conversion.
     bool Converting = false;
+    // The window was closed during the current run.
+    bool closeRequested_ = false;
 
     std::unique_ptr<UserMessages> ownMessages_;
     std::unique_ptr<Beeper> ownBeeper_;

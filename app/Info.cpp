@@ -1,5 +1,6 @@
 #include "Info.h"
 
+#include <QCoreApplication>
 #include <QTextEdit>
 
 #include "Components.h"
@@ -29,7 +30,11 @@ QStringList TFormINFO::BuiltInLines() {
     };
 }
 
-TFormINFO::TFormINFO(QWidget* owner) : QDialog(owner) {
+QString InstalledHelpFile() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/" CALVERDON_HELP_FROM_PROGRAMS);
+}
+
+TFormINFO::TFormINFO(QWidget* owner, const QString& installedHelp) : QDialog(owner) {
     setObjectName(QStringLiteral("FormINFO"));
     setWindowTitle(QStringLiteral("Calverdon - Info"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -60,15 +65,17 @@ TFormINFO::TFormINFO(QWidget* owner) : QDialog(owner) {
     MarginWidth = width() - RichEdit1->width();
     MarginHeight = height() - RichEdit1->height();
 
-    LoadHelpFile();
+    LoadHelpFile(installedHelp);
 }
 
-void TFormINFO::LoadHelpFile() {
+void TFormINFO::LoadHelpFile(const QString& installedHelp) {
     // Relative on purpose: the help file belongs to the working directory,
-    // the folder of the last chosen source. A file that cannot be loaded
-    // leaves what the view holds, without a message.
+    // the folder of the last chosen source. Without one there, the help
+    // text installed with the program. A file that cannot be loaded leaves
+    // what the view holds, without a message.
     try {
-        LoadRichTextFile(*RichEdit1, QStringLiteral("Calverdon.rtf"));
+        if (!LoadRichTextFile(*RichEdit1, QStringLiteral("Calverdon.rtf")) && !installedHelp.isEmpty())
+            LoadRichTextFile(*RichEdit1, installedHelp);
     } catch (...) {
     }
 }

@@ -11,10 +11,16 @@ namespace calverdon::gui {
 
 class TBitBtn;
 
+// The help text installed with the program, beside its folder of
+// programs: share/calverdon/Calverdon.rtf of the same prefix.
+QString InstalledHelpFile();
+
 class TFormINFO : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormINFO(QWidget* owner = nullptr);
+    // `installedHelp` is read when the working directory has no help file
+    // that can be loaded; empty for none.
+    explicit TFormINFO(QWidget* owner = nullptr, const QString& installedHelp = InstalledHelpFile());
 
     QTextEdit* RichEdit1 = nullptr;
     TBitBtn* BitBtn1 = nullptr;
@@ -31,7 +37,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void LoadHelpFile();
+    void LoadHelpFile(const QString& installedHelp);
 
     // The room around RichEdit1 as created, kept when the window is resized.
     int MarginWidth = 0;

@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QFontMetrics>
 #include <QLayout>
 #include <QProgressBar>
 #include <QWindow>
+
+#include <alsa/error.h>
 
 #include <algorithm>
 
@@ -84,16 +87,40 @@ int MessageBoxMessages::Show(const std::string& text, const std::string& caption
     return AnswerFor(clicked);
 }
 
+void ProgressBarReceiver::BeginRun() {
+    questionPending_ = false;
+    stopped_ = false;
+}
+
 void ProgressBarReceiver::SetProgress(int percent) {
     const int shown = std::clamp(percent, bar_.minimum(), bar_.maximum());
     // setValue repaints at once, without the event loop, whenever the
     // change shows on the bar.
     if (shown != bar_.value()) bar_.setValue(shown);
-    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return;
-    // Paint requests, exposures and the window manager's pings; clicks and
-    // keys stay queued for later.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (stopped_ || (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs)) return;
+    // Paint requests, exposures, the window manager's pings and a close of
+    // the window; the window's clicks and keys are held by InputHold. The
+    // window system counts a close as input, so no input is excluded here.
+    QCoreApplication::processEvents();
+    if (questionPending_) {
+        questionPending_ = false;
+        stopped_ = question_ && question_();
+    }
     sinceEvents_.start();
+}
+
+namespace {
+
+// Where the ALSA library would print its complaints, for instance that
+// there is no sound card.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+}  // namespace
+
+SystemBeeper::SystemBeeper() {
+    // The handler is the library's one for the whole process, and so also
+    // the sound library's, which loads its ALSA back-end on demand.
+    snd_lib_error_set_handler(&IgnoreAlsaError);
 }
 
 void SystemBeeper::MessageBeep(unsigned type) {
@@ -103,7 +130,10 @@ void SystemBeeper::MessageBeep(unsigned type) {
 WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
 
-InputHold::InputHold(QWidget& window) : window_(window) { QCoreApplication::instance()->installEventFilter(this); }
+InputHold::InputHold(QWidget& window, std::function<void()> onEscape, QWidget* passThrough)
+    : window_(window), onEscape_(std::move(onEscape)), passThrough_(passThrough) {
+    QCoreApplication::instance()->installEventFilter(this);
+}
 
 InputHold::~InputHold() {
     QCoreApplication::instance()->removeEventFilter(this);
@@ -132,6 +162,12 @@ bool InputHold::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::TouchCancel:
     case QEvent::ContextMenu:
         if (!IsInWindow(watched)) return false;
+        if (passThrough_ != nullptr && watched == passThrough_) return false;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            onEscape_) {
+            onEscape_();
+            return true;
+        }
         held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
         return true;
     case QEvent::DragEnter:

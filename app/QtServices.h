@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -50,21 +51,37 @@ private:
 // itself at once, and only when its value changes.
 //
 // The conversion runs on the GUI thread, outside the event loop. So that
-// the windows stay painted and the window manager gets its answers, each
-// value lets the pending events through, at most every kEventIntervalMs and
-// without the user's input, which waits in the window system's queue until
-// the conversion is over (see InputHold for input posted by the program).
+// the windows stay painted, the window manager gets its answers and a
+// close of the window is seen, each value lets the pending events through,
+// at most every kEventIntervalMs. The user's input to the window is held
+// meanwhile (InputHold). A close or Escape during the run calls AskToStop;
+// the question whether to stop is then put once, after those events, and
+// a "yes" is the engine's answer to StopRequested from then on.
 class ProgressBarReceiver final : public ProgressReceiver {
 public:
     static constexpr int kEventIntervalMs = 50;
+    // Asks the user whether to stop the run; true for "yes".
+    using StopQuestion = std::function<bool()>;
 
-    explicit ProgressBarReceiver(QProgressBar& bar) : bar_(bar) {}
+    ProgressBarReceiver(QProgressBar& bar, StopQuestion question)
+        : bar_(bar), question_(std::move(question)) {}
     void SetProgress(int percent) override;
+    bool StopRequested() override { return stopped_; }
+
+    // Before each run: no question pending, not stopped.
+    void BeginRun();
+    void AskToStop() { questionPending_ = true; }
+    // The question was wanted but the run ended before it was put.
+    bool QuestionPending() const { return questionPending_; }
+    bool Stopped() const { return stopped_; }
 
 private:
     QProgressBar& bar_;
+    StopQuestion question_;
     // Since the events were last let through; invalid before the first time.
     QElapsedTimer sinceEvents_;
+    bool questionPending_ = false;
+    bool stopped_ = false;
 };
 
 // The outcome sounds; tests put a recorder in its place.
@@ -75,8 +92,11 @@ public:
 };
 
 // Sound-theme events through libcanberra, else QApplication::beep().
+// The sound library's complaints about a missing sound device stay off
+// stderr: a machine without sound is no fault to report.
 class SystemBeeper final : public Beeper {
 public:
+    SystemBeeper();
     void MessageBeep(unsigned type) override;
 
 private:
@@ -96,13 +116,18 @@ public:
 // while work runs on the GUI thread and lets events through now and then:
 // mouse, key, wheel, touch and context-menu events meant for the window or
 // anything in it are held, and posted again in their order when the guard
-// ends, so that a click during the work takes effect after it. Drags onto
-// the window are refused meanwhile. Other windows, such as the message
-// boxes the work shows, get their input as always.
+// ends, so that a click during the work takes effect after it. Two kinds
+// of input are not held: Escape pressed in the window calls `onEscape`,
+// and the input of `passThrough` (the close button) reaches it at once.
+// Drags onto the window are refused meanwhile. Other windows, such as the
+// message boxes the work shows, get their input as always.
 class InputHold final : public QObject {
 public:
-    explicit InputHold(QWidget& window);
+    explicit InputHold(QWidget& window, std::function<void()> onEscape = {}, QWidget* passThrough = nullptr);
     ~InputHold() override;
+
+    // Forgets the held input, for a window that closes after the work.
+    void Discard() { held_.clear(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -115,6 +140,8 @@ private:
         std::unique_ptr<QEvent> event;
     };
     QWidget& window_;
+    std::function<void()> onEscape_;
+    QPointer<QWidget> passThrough_;
     std::vector<HeldEvent> held_;
 };
 

@@ -43,7 +43,12 @@ endforeach()
 # All install rules are known by now: the library's two components are
 # packages of their own; every other one, whatever its name (those without
 # one are "Unspecified"), goes into the programs' package.
+# The component desktop-databases only updates the desktop's databases
+# after a plain `cmake --install`; in the packages the triggers of
+# shared-mime-info and desktop-file-utils do that.
 get_cmake_property(components COMPONENTS)
+list(REMOVE_ITEM components desktop-databases)
+set(CPACK_COMPONENTS_ALL ${components})
 foreach(component IN LISTS components)
     string(TOUPPER "${component}" upper)
     if(component STREQUAL "runtime" OR component STREQUAL "development")

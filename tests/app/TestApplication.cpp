@@ -1,8 +1,9 @@
 // The application object: an exception from start-up or from an event
 // handler is shown under "Calverdon" and the program ends with 0; Qt's own
-// texts are German whatever the locale.
+// texts are German whatever the locale. The program's command line.
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
@@ -13,6 +14,8 @@
 
 #include "Application.h"
 
+using calverdon::gui::ParseStartArguments;
+using calverdon::gui::StartArguments;
 using calverdon::gui::TApplication;
 
 namespace {
@@ -99,6 +102,46 @@ private slots:
         // The test runs in the C.UTF-8 locale; the texts are German anyway.
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
         QVERIFY(!QApplication::windowIcon().isNull());
+        // The desktop file's name, by which a desktop finds the window's icon.
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("de.calverdon.Calverdon"));
+    }
+
+    void startArguments_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<bool>("encode");
+        QTest::addColumn<QStringList>("files");  // relative to the working directory
+        QTest::addColumn<QString>("wrong");
+        using A = StartArguments::Action;
+        QTest::newRow("none") << QStringList{} << int(A::Run) << false << QStringList{} << "";
+        QTest::newRow("files") << QStringList{"a.txt", "/b/c.eml"} << int(A::Run) << false
+                               << QStringList{"a.txt", "/b/c.eml"} << "";
+        QTest::newRow("--encode") << QStringList{"--encode", "x.pdf"} << int(A::Run) << true << QStringList{"x.pdf"}
+                                  << "";
+        QTest::newRow("--help wins") << QStringList{"--frob", "--help"} << int(A::Help) << false << QStringList{}
+                                     << "--frob";
+        QTest::newRow("-h") << QStringList{"-h"} << int(A::Help) << false << QStringList{} << "";
+        QTest::newRow("--version") << QStringList{"a.txt", "--version"} << int(A::Version) << false
+                                   << QStringList{"a.txt"} << "";
+        QTest::newRow("unknown") << QStringList{"-x", "a.txt"} << int(A::Wrong) << false << QStringList{"a.txt"}
+                                 << "-x";
+        QTest::newRow("after --") << QStringList{"--", "--help"} << int(A::Run) << false << QStringList{"--help"}
+                                  << "";
+    }
+
+    void startArguments() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(bool, encode);
+        QFETCH(QStringList, files);
+        QFETCH(QString, wrong);
+        const StartArguments start = ParseStartArguments(arguments);
+        QCOMPARE(int(start.action), action);
+        QCOMPARE(start.encode, encode);
+        QStringList absolute;
+        for (const QString& file : files) absolute << QDir::current().absoluteFilePath(file);
+        QCOMPARE(start.files, absolute);
+        QCOMPARE(start.wrong, wrong);
     }
 };
 

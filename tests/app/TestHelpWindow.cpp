@@ -113,6 +113,25 @@ private slots:
         QCOMPARE(help.RichEdit1->toPlainText().trimmed(), shown);
     }
 
+    // The help text installed with the program stands in for a missing one
+    // in the working directory, never for one that is there.
+    void installedHelpWhenWorkingDirectoryHasNone_data() {
+        QTest::addColumn<bool>("inWorkingDirectory");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("none here") << false << "Installiert";
+        QTest::newRow("one here") << true << "Hier";
+    }
+
+    void installedHelpWhenWorkingDirectoryHasNone() {
+        QFETCH(bool, inWorkingDirectory);
+        QFETCH(QString, shown);
+        QVERIFY(QDir(dir_->path()).mkdir("share"));
+        Write("share/Calverdon.rtf", "{\\rtf1\\ansi Installiert}");
+        if (inWorkingDirectory) Write("Calverdon.rtf", "{\\rtf1\\ansi Hier}");
+        TFormINFO help(nullptr, dir_->filePath("share/Calverdon.rtf"));
+        QCOMPARE(help.RichEdit1->toPlainText().trimmed(), shown);
+    }
+
     void unreadableHelpFileLeavesBuiltInLines() {
         // A folder of that name cannot be read as a file.
         QVERIFY(QDir(dir_->path()).mkdir("Calverdon.rtf"));

@@ -18,8 +18,11 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <memory>
 
+#include "Application.h"
 #include "Components.h"
 #include "Fakes.h"
 #include "HexBin1.h"
@@ -379,15 +382,17 @@ private slots:
         QTest::addColumn<unsigned>("beep");
         QTest::addColumn<QString>("caption");  // of the one message; empty: none
         QTest::addColumn<QByteArray>("target");  // null: no target file
-        QTest::newRow("1 succeeded") << kAbcHexText << kLime << MB_OK << "" << QByteArray("ABC");
+        QTest::addColumn<QString>("words");     // the dot's and the target label's
+        QTest::newRow("1 succeeded") << kAbcHexText << kLime << MB_OK << "" << QByteArray("ABC") << "umgewandelt";
         // One checksum digit changed: a warning, result 0, the target is kept.
         QByteArray changed = kAbcHexText;
         changed.back() = '6';
         QTest::newRow("0 checksum mismatch") << changed << kYellow << MB_ICONERROR << "Prüfsummenfehler."
-                                             << QByteArray("ABC");
+                                             << QByteArray("ABC")
+                                             << "Prüfsumme stimmt nicht – Datei möglicherweise fehlerhaft";
         // A continuation to a missing part: an error with errno 2, result -1.
         QTest::newRow("-1 failed") << QByteArray("Kelvarin-Hex-Text 1.0\r\nabc.bin\r\n414243++fehlt_2.txt\r\n")
-                                   << kRed << MB_OK << "Fehler 2" << QByteArray();
+                                   << kRed << MB_OK << "Fehler 2" << QByteArray() << "nicht umgewandelt";
     }
 
     void conversionOutcome() {
@@ -396,10 +401,16 @@ private slots:
         QFETCH(unsigned, beep);
         QFETCH(QString, caption);
         QFETCH(QByteArray, target);
+        QFETCH(QString, words);
         Choose(Write("abc.txt", hexText));
         QVERIFY(StartEnabled());
         Start();
         QCOMPARE(Dot(), dot);
+        // The outcome in words, for those who cannot tell the colours.
+        QCOMPARE(Get("ShapeRES")->toolTip(), words);
+        QCOMPARE(Get("ShapeRES")->accessibleName(), words);
+        QCOMPARE(Get("LabelZIEL")->toolTip(), words);
+        QCOMPARE(Get("LabelZIEL")->accessibleName(), words);
         QVERIFY(DotShown());
         QCOMPARE(beeper_->beeps, std::vector<unsigned>{beep});
         QVERIFY(!StartEnabled());
@@ -419,6 +430,171 @@ private slots:
         Choose(PathOf("abc.txt"));
         QVERIFY(StartEnabled());
         QVERIFY(DotShown());
+    }
+
+    // After a choice the target label tells what the chain holds, from the
+    // parts in the folder. A chain of four parts, "abc.txt" to "abc_4.txt",
+    // of which the rows leave some out (or put a part with a wrong number
+    // in one's place); the texts follow from the files by hand.
+    void chainSummaryInTargetToolTip_data() {
+        QTest::addColumn<int>("parts");
+        QTest::addColumn<QList<int>>("leftOut");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("single") << 1 << QList<int>{} << "Enthält: abc.bin\nTeile im Ordner: 1 von 1";
+        QTest::newRow("whole") << 4 << QList<int>{} << "Enthält: abc.bin\nTeile im Ordner: 4 von 4";
+        QTest::newRow("two in the middle") << 4 << QList<int>{2, 3}
+                                           << "Enthält: abc.bin\nTeile im Ordner: 2 von 4\n"
+                                              "Es fehlen: abc_2.txt und abc_3.txt";
+        QTest::newRow("the last") << 4 << QList<int>{4}
+                                  << "Enthält: abc.bin\nTeile im Ordner: 3, der letzte Teil fehlt\n"
+                                     "Es fehlt: abc_4.txt";
+        // A file under part 2's name whose first line says 7 is no part 2.
+        QTest::newRow("wrong number") << 4 << QList<int>{-2}
+                                      << "Enthält: abc.bin\nTeile im Ordner: 3 von 4\nEs fehlt: abc_2.txt";
+        QTest::newRow("more than named") << 7 << QList<int>{2, 3, 4, 5, 6}
+                                         << "Enthält: abc.bin\nTeile im Ordner: 2 von 7\n"
+                                            "Es fehlen: abc_2.txt, abc_3.txt, abc_4.txt und 2 weitere";
+    }
+
+    void chainSummaryInTargetToolTip() {
+        QFETCH(int, parts);
+        QFETCH(QList<int>, leftOut);
+        QFETCH(QString, tip);
+        for (int number = 1; number <= parts; ++number) {
+            if (leftOut.contains(number)) continue;
+            const int carried = leftOut.contains(-number) ? 7 : number;
+            const QByteArray first = number == 1 ? QByteArray("Kelvarin-Hex-Text 1.0\r\nabc.bin\r\n")
+                                                 : QByteArray::number(carried) + " LfdNr\r\n";
+            const QByteArray end = number == parts ? QByteArray("~~00001685")
+                                                   : "++abc_" + QByteArray::number(number + 1) + ".txt\r\n";
+            Write(number == 1 ? "abc.txt" : QStringLiteral("abc_%1.txt").arg(number), first + "41" + end);
+        }
+        Choose(PathOf("abc.txt"));
+        QCOMPARE(Get("LabelZIEL")->toolTip(), tip);
+        QCOMPARE(Get("LabelZIEL")->accessibleDescription(), tip);
+    }
+
+    // Started with arguments, the window chooses a single file as if
+    // "auswählen" had, once it is shown; nothing starts by itself.
+    void startedWithFileShowsItChosen_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("source");  // empty: nothing chosen
+        QTest::addColumn<QString>("target");
+        QTest::newRow("hex-text") << QStringList{"abc.txt"} << "abc.txt" << "abc.bin";
+        QTest::newRow("--encode") << QStringList{"--encode", "report.pdf"} << "report.pdf" << "report.txt";
+        // Opened as a file would be, a FIFO would hold the window forever.
+        QTest::newRow("FIFO") << QStringList{"fifo"} << "" << "";
+    }
+
+    void startedWithFileShowsItChosen() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        Write("abc.txt", kAbcHexText);
+        Write("report.pdf", "%PDF");
+        QCOMPARE(::mkfifo(qPrintable(PathOf("fifo")), 0600), 0);
+        form_ = CreateMainWindow(ParseStartArguments(arguments),
+                                 TForm1Seams{messages_.get(), beeper_.get(), versionReader_});
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QCoreApplication::processEvents();
+        QCOMPARE(Text("LabelQ"), source.isEmpty() ? QStringLiteral("Quelle...") : PathOf(source));
+        QCOMPARE(Text("LabelZIEL"), target.isEmpty() ? QStringLiteral("Ziel...") : PathOf(target));
+        QCOMPARE(StartEnabled(), !source.isEmpty());
+        QVERIFY(messages_->shown.empty());
+        QVERIFY(!DotShown());
+        QVERIFY(!QFile::exists(PathOf("abc.bin")) && !QFile::exists(PathOf("report.txt")));
+    }
+
+    // Closing the window or Escape during a run asks once whether to stop;
+    // "Ja" stops it, leaves the folder as it was and closes the window,
+    // "Nein" lets it run to its end. Each progress step is made slow, so
+    // that the run outlasts the interval at which events are let through.
+    void stopDuringRun_data() {
+        QTest::addColumn<bool>("encode");
+        QTest::addColumn<bool>("escape");  // else the close button
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("decode, closed, Ja") << false << false << true;
+        QTest::newRow("decode, Escape, Nein") << false << true << false;
+        QTest::newRow("encode, closed, Ja") << true << false << true;
+    }
+
+    void stopDuringRun() {
+        QFETCH(bool, encode);
+        QFETCH(bool, escape);
+        QFETCH(bool, stop);
+        const QByteArray data(64 * 1024, 'x');
+        Write("gross.bin", data);
+        if (encode) {
+            Write("Codieren.ini", "");
+            Build();
+            Choose(PathOf("gross.bin"));
+        } else {
+            LineGenerator lines;
+            RecordingMessages quiet;
+            QCOMPARE(calverdon::BinToHex(PathOf("gross.bin").toStdString(), PathOf("gross.txt").toStdString(), "0",
+                                         {quiet}, lines),
+                     ConversionResult::Succeeded);
+            Write("gross.bin", "alt");
+            Choose(PathOf("gross.txt"));
+            messages_->answers.push_back(kAnswerYes);  // replace "alt"
+        }
+        messages_->answers.push_back(stop ? kAnswerYes : kAnswerNo);
+        const QStringList before = QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        int steps = 0;
+        connect(Get<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, this, [&](int value) {
+            if (value == 0) return;
+            if (steps++ == 0) {
+                if (escape) {
+                    QCoreApplication::postEvent(form_.get(),
+                                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+                } else {
+                    QWidget* close = Get("BitBtn2");
+                    const QPointF centre = QRectF(close->rect()).center();
+                    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                        const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+                        QCoreApplication::postEvent(close, new QMouseEvent(type, centre, close->mapToGlobal(centre),
+                                                                           Qt::LeftButton, held, Qt::NoModifier));
+                    }
+                }
+            }
+            QThread::msleep(3);
+        });
+        Start();
+        const calverdon::gui::test::ShownMessage& question = messages_->shown.back();
+        QCOMPARE(question.caption, std::string("ACHTUNG"));
+        QCOMPARE(question.text, std::string("Die Umwandlung läuft noch.\nSoll sie abgebrochen und das Fenster "
+                                            "geschlossen werden?"));
+        QCOMPARE(question.kind, MessageKind::YesNoWarning);
+        QCOMPARE(messages_->shown.size(), size_t(encode ? 1 : 2));
+        QCOMPARE(form_->isVisible(), !stop);
+        if (stop) {
+            QVERIFY(steps < 100);
+            QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+            if (!encode) QCOMPARE(Read(PathOf("gross.bin")), QByteArray("alt"));
+            QVERIFY(beeper_->beeps.empty());
+        } else {
+            QCOMPARE(Dot(), kLime);
+            QCOMPARE(Read(PathOf("gross.bin")), data);
+        }
+    }
+
+    // Ctrl+O opens the choice of a source, F1 the help.
+    void keyboardShortcuts() {
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        const QString source = Write("abc.txt", kAbcHexText);
+        Get<TOpenDialog>("OpenDialog1")->SetChooser([source](const TOpenDialog&) { return source; });
+        QTest::keyClick(form_.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(Text("LabelQ"), source);
+        bool helpShown = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* help = qobject_cast<TFormINFO*>(QApplication::activeModalWidget());
+            helpShown = help != nullptr;
+            if (help != nullptr) help->accept();
+        });
+        QTest::keyClick(form_.get(), Qt::Key_F1);
+        QVERIFY(helpShown);
     }
 
     void declinedOverwriteIsRedWithPlainBeep() {
@@ -626,6 +802,17 @@ private slots:
         QVERIFY(!messages_->shown.empty());
         QCOMPARE(QString::fromStdString(messages_->shown.back().text),
                  "bericht.bin: 2 von 2 Teilen, umgewandelt in " + PathOf("post/bericht.bin"));
+    }
+
+    // Outside encode mode a mail chosen with "auswählen" is searched for
+    // chains as if dropped, not refused for its extension.
+    void chosenMailIsExtracted() {
+        Choose(Write("post/nachricht.eml", "From: a@example.org\r\nSubject: Bericht\r\n\r\n" + kAbcHexText));
+        QCOMPARE(Read(PathOf("post/abc.bin")), QByteArray("ABC"));
+        QVERIFY(!messages_->shown.empty());
+        QCOMPARE(messages_->shown.back().caption, std::string("Hex-Text-Ketten aus E-Mails"));
+        QCOMPARE(Dot(), kLime);
+        QVERIFY(!StartEnabled());
     }
 
     // Help opens a fresh window each time, which reads Calverdon.rtf from

@@ -58,7 +58,13 @@ expect_in "$dev" "usr/lib/$multiarch/libcalverdon.so" usr/include/calverdon/Code
     "usr/lib/$multiarch/cmake/Calverdon/CalverdonConfig.cmake"
 expect_in "$programs" usr/bin/calverdon usr/bin/calverdon-cli usr/share/man/man1/calverdon-cli.1.gz \
     usr/share/man/de/man1/calverdon-cli.1.gz usr/share/applications/de.calverdon.Calverdon.desktop \
-    usr/share/metainfo/de.calverdon.Calverdon.metainfo.xml
+    usr/share/metainfo/de.calverdon.Calverdon.metainfo.xml usr/share/mime/packages/de.calverdon.Calverdon.xml \
+    usr/share/calverdon/Calverdon.rtf
+# The MIME database is shared-mime-info's to build, by the trigger it has on
+# usr/share/mime/packages: the package ships no part of it and no script.
+! dpkg-deb -c "${packages[2]}" | grep -q 'usr/share/mime/mime\.cache' || fail "$programs holds a MIME cache"
+dpkg-deb -e "${packages[2]}" "$scratch/programs-control"
+[ ! -e "$scratch/programs-control/postinst" ] || fail "$programs has a postinst"
 # Development files only in the -dev package.
 ! dpkg-deb -c "${packages[0]}" | grep -q 'libcalverdon\.so$' || fail "$lib holds the .so link"
 
