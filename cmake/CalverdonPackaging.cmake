@@ -16,6 +16,16 @@ if(NOT CMAKE_INSTALL_LIBDIR MATCHES "^lib/${CMAKE_LIBRARY_ARCHITECTURE}$")
                    "configure with CMAKE_INSTALL_PREFIX=/usr for Debian packages")
 endif()
 
+# Everything that `cmake --install` copies out of the build tree, built by
+# one target: tools/run builds it, so that the README's install works right
+# after it (tests/library/install-sequence.sh checks that nothing is missed).
+add_custom_target(calverdon_installable)
+foreach(target calverdon calverdon-cli calverdon_app)
+    if(TARGET ${target})
+        add_dependencies(calverdon_installable ${target})
+    endif()
+endforeach()
+
 set(CALVERDON_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/packaging/debian)
 set(CALVERDON_DEBIAN_RELEASE 1)
 set(CALVERDON_DEBIAN_VERSION ${PROJECT_VERSION}-${CALVERDON_DEBIAN_RELEASE})
