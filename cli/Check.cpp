@@ -7,11 +7,12 @@
 namespace calverdon::cli {
 
 int RunCheck(const CheckOptions& options, Console& console) {
-    ConsoleMessages messages(console, false);
+    ConsoleMessages messages(console, false, {options.source, {}, true});
     const std::string name = ReadTargetName(options.source, messages);
     if (name.empty()) return kExitFailed;
     ConsoleProgress progress(console);
     const ConversionResult result = CheckHexText(options.source, {messages, &progress});
+    if (result != ConversionResult::Failed) progress.Finish();
     if (result == ConversionResult::Succeeded) console.out << "In Ordnung: " << Printable(name) << '\n';
     return ExitCodeFor(result);
 }

@@ -7,17 +7,21 @@
 namespace calverdon::cli {
 
 int RunDecode(const DecodeOptions& options, Console& console) {
-    ConsoleMessages messages(console, options.yes);
     const std::filesystem::path source = options.source;
+    ConsoleMessages messages(console, options.yes, {source});
     const std::string name = ReadTargetName(source, messages);
     if (name.empty()) return kExitFailed;
     const std::filesystem::path target =
         options.target.empty() ? source.parent_path() / name : std::filesystem::path(options.target);
+    messages.SetTarget(target);
 
     ConsoleProgress progress(console);
     std::filesystem::path written;
     const ConversionResult result = HexToBin(source, target, {messages, &progress}, &written);
-    if (result != ConversionResult::Failed) console.out << Printable(written.string()) << '\n';
+    if (result != ConversionResult::Failed) {
+        progress.Finish();
+        console.out << Printable(written.string()) << '\n';
+    }
     return ExitCodeFor(result);
 }
 

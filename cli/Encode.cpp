@@ -12,7 +12,6 @@ int RunEncode(const EncodeOptions& options, Console& console) {
         console.err << "--output geht nur mit einer einzigen Quelldatei.\n";
         return kExitUsage;
     }
-    ConsoleMessages messages(console, options.yes);
     int exitCode = kExitConverted;
     // All sources draw from the one line generator of the process, in order,
     // as successive encodings in one run of the program would.
@@ -20,9 +19,11 @@ int RunEncode(const EncodeOptions& options, Console& console) {
         const std::filesystem::path source = sourceText;
         const std::filesystem::path target =
             options.target.empty() ? EncodeTargetFor(source) : std::filesystem::path(options.target);
+        ConsoleMessages messages(console, options.yes, {source, target});
         ConsoleProgress progress(console);
         const ConversionResult result = BinToHex(source, target, options.kilobytes, {messages, &progress});
         if (result == ConversionResult::Succeeded) {
+            progress.Finish();
             console.out << Printable(target.string()) << '\n';
         } else {
             exitCode = kExitFailed;

@@ -12,6 +12,8 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     const std::vector<std::filesystem::path> sources(options.sources.begin(), options.sources.end());
     const mail::ExtractionReport report =
         mail::ExtractAll(sources, options.folder, {messages, &progress}, options.dryRun);
+    if (report.outcome == mail::Outcome::AllVerified || report.outcome == mail::Outcome::SomeIncomplete)
+        progress.Finish();
     for (const std::string& error : report.errors) console.err << Printable(error) << '\n';
     for (const std::string& line : report.lines) console.out << Printable(line) << '\n';
     switch (report.outcome) {

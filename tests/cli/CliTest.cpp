@@ -36,11 +36,14 @@ TEST_F(CliTest, ExitCodesFollowTheResult) {
     };
     const Row rows[] = {
         {{"check", Path("abc.txt")}, 0, ""},
-        {{"check", Path("bad.txt")}, 3, "Prüfsummenfehler. Die Zieldatei könnte Fehler aufweisen.\n"},
+        // A check writes no target file.
+        {{"check", Path("bad.txt")}, 3, "Prüfsummenfehler. Die Hex-Text-Kette könnte Fehler aufweisen.\n"},
         {{"decode", Path("cut.txt")}, 3, "Prüfsummenfehler. Die Zieldatei könnte Fehler aufweisen.\n"},
         {{"decode", Path("nohex.txt")}, 1, "Dies ist keine Kelvarin-Hex-Datei oder eine veraltete Version\n"},
-        {{"check", Path("missing.txt")}, 1, "Fehler 2 beim Öffnen der Quell-Datei.\n"},
-        {{"encode", Path("missing.bin")}, 1, "Fehler 2 beim Öffnen der Quelldatei.\n"},
+        {{"check", Path("missing.txt")}, 1,
+         "Fehler 2 beim Öffnen der Quell-Datei.\n" + Path("missing.txt") + ": Die Datei gibt es nicht.\n"},
+        {{"encode", Path("missing.bin")}, 1,
+         "Fehler 2 beim Öffnen der Quelldatei.\n" + Path("missing.bin") + ": Die Datei gibt es nicht.\n"},
         {{"decode"}, 2, ""},
         {{"frobnicate"}, 2, ""},
         {{"encode", "-o", "x.txt", "a", "b"}, 2, "--output geht nur mit einer einzigen Quelldatei.\n"},
@@ -109,6 +112,66 @@ TEST_F(CliTest, TerminalAnswerDecides) {
     EXPECT_EQ(ReadFile(folder / "abc.bin"), "old");
     EXPECT_EQ(RunTool({"decode", Path("abc.txt")}, "j\n", true).exitCode, 0);
     EXPECT_EQ(ReadFile(folder / "abc.bin"), "ABC");
+}
+
+// A file that cannot be opened or created: the engine's sentence, then a
+// line that names the file (or, for what lies in the folder, the folder)
+// and the reason.
+TEST_F(CliTest, OpenFailureNamesTheFileAndTheReason) {
+    WriteFile(folder / "kette.txt", Header("kette.bin") + "41++kette_2.txt\r\n");
+    ASSERT_EQ(::mkfifo(Path("fifo.txt").c_str(), 0600), 0);
+    WriteFile(folder / "a.bin", "data");
+    fs::create_directory(folder / "ordner.txt");
+    struct Row {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Row rows[] = {
+        {{"decode", Path("kette.txt")},
+         "Fehler 2 beim Öffnen der Teildatei kette_2.txt.\n" + Path("kette_2.txt") + ": Die Datei gibt es nicht.\n"},
+        {{"decode", "-o", Path("fehlt/abc.bin"), Path("abc.txt")},
+         "Fehler 2 beim Anlegen der Zieldatei.\n" + Path("fehlt") + ": Den Ordner gibt es nicht.\n"},
+        {{"check", Path("fifo.txt")},
+         "Fehler beim Öffnen der Quell-Datei: keine gewöhnliche Datei.\n" + Path("fifo.txt") +
+             ": Keine gewöhnliche Datei, sondern ein FIFO, ein Gerät oder ein Socket.\n"},
+        {{"encode", "-o", Path("ordner.txt"), Path("a.bin")},
+         "Fehler 21 beim Anlegen der Zieldatei.\n" + Path("ordner.txt") + ": Das ist ein Ordner.\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args.back());
+        const ToolRun run = RunTool(row.args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, row.err);
+    }
+}
+
+// Several files to replace: the sentence about the terminal is plural too.
+TEST_F(CliTest, RefusalWithoutTerminalAgreesInNumber) {
+    WriteFile(folder / "a.bin", std::string(3000, 'a'));
+    WriteFile(folder / "a.txt", "old");
+    WriteFile(folder / "a_2.txt", "old");
+    const ToolRun run = RunTool({"encode", "--kb", "1", Path("a.bin")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.ends_with(
+        "und 1 weitere Datei bestehen bereits. Sollen sie überschrieben werden? "
+        "Ohne Terminal werden sie nur mit --yes überschrieben.\n"))
+        << run.err;
+}
+
+// On a terminal the bar ends at 100 % on a line of its own, before the
+// result's path; a failure takes the bar off its line for the message.
+TEST_F(CliTest, ProgressBarEndsFullOnItsOwnLine) {
+    const std::string full = "\r[" + std::string(40, '#') + "] 100 %\n";
+    const ToolRun done = RunTool({"decode", Path("abc.txt")}, "", false, true);
+    EXPECT_EQ(done.exitCode, 0);
+    EXPECT_TRUE(done.err.ends_with(full)) << done.err;
+    EXPECT_EQ(done.out, Path("abc.bin") + "\n");
+
+    WriteFile(folder / "kette.txt", Header("kette.bin") + "41++kette_2.txt\r\n");
+    const ToolRun failed = RunTool({"decode", Path("kette.txt")}, "", false, true);
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.err.find(" %\r\033[KFehler 2 beim Öffnen der Teildatei"), std::string::npos) << failed.err;
+    EXPECT_EQ(failed.err.find("100 %"), std::string::npos);
 }
 
 TEST_F(CliTest, EncodeSharesTheLineGeneratorAcrossSources) {
