@@ -340,7 +340,8 @@ protected:
         for (const auto& [name, bytes] : expected) wanted.push_back(name);
         EXPECT_EQ(names, wanted);
         for (const auto& [name, bytes] : expected) {
-            EXPECT_TRUE(fs::exists(out / name) && ReadFile(out / name) == bytes) << name << " differs";
+            EXPECT_TRUE(fs::exists(out / name) && ReadFile(out / name) == bytes)
+                << name << ": missing, or not the original bytes";
         }
     }
 
