@@ -88,6 +88,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
         AddPhonetikCommand(app),
         AddDistanceCommand(app),
         AddExtractCommand(app),
+        AddMailCommand(app),
     };
     for (auto& [sub, run] : commands) {
         sub->group("Unterbefehle");

@@ -87,6 +87,23 @@ struct ExtractOptions {
 Command AddExtractCommand(CLI::App& app);
 int RunExtract(const ExtractOptions& options, Console& console);
 
+struct MailOptions {
+    std::vector<std::string> sources;
+    std::vector<std::string> to;
+    std::string from;
+    std::string subject;
+    std::optional<std::string> kilobytes;  // --kb as typed; excludes mailSize
+    std::optional<std::string> mailSize;   // --mail-size in MB; neither: the default size
+    std::string folder;                    // -o; the current folder when no output is named
+    std::string mbox;
+    std::optional<std::string> sendmail;   // the command; nothing: no sending
+    std::string onlyParts;                 // --only-parts, needs chainId
+    std::string chainId;
+    bool yes = false;
+};
+Command AddMailCommand(CLI::App& app);
+int RunMail(const MailOptions& options, Console& console);
+
 // Parses the arguments and runs the chosen subcommand; returns the exit code.
 int RunCli(int argc, const char* const* argv, Console& console);
 
