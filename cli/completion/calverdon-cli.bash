@@ -33,7 +33,7 @@ _calverdon_cli()
         fi
     fi
 
-    local subcommands="decode encode check barcode version phonetik distance extract"
+    local subcommands="decode encode check barcode version phonetik distance extract mail"
     local sub= i
     for ((i = 1; i < cword; i++)); do
         if [[ " $subcommands " == *" ${words[i]} "* ]]; then
@@ -48,7 +48,11 @@ _calverdon_cli()
             COMPREPLY=($(compgen -W "code128 ean128 code39 2of5i" -- "$cur"))
             return
             ;;
-        *:-o | *:--output)
+        mail:-o | mail:--output)
+            _calverdon_cli_files -d
+            return
+            ;;
+        *:-o | *:--output | mail:--mbox)
             _calverdon_cli_files
             return
             ;;
@@ -57,7 +61,8 @@ _calverdon_cli()
             return
             ;;
         encode:--kb | barcode:--dpi | barcode:--module | barcode:--height | barcode:--rotation | \
-            barcode:--max-width | barcode:--margin | phonetik:--max)
+            barcode:--max-width | barcode:--margin | phonetik:--max | mail:--to | mail:--from | mail:--subject | \
+            mail:--kb | mail:--mail-size | mail:--only-parts | mail:--chain-id)
             return
             ;;
     esac
@@ -71,6 +76,8 @@ _calverdon_cli()
                           -h --help" ;;
         phonetik) options="--max -h --help" ;;
         extract) options="-C --directory -y --yes -n --dry-run -h --help" ;;
+        mail) options="--to --from --subject --kb --mail-size -o --output --mbox --sendmail --only-parts --chain-id
+                       -y --yes -h --help" ;;
         *) options="-h --help" ;;
     esac
     if [[ $cur == -* ]]; then
@@ -81,7 +88,7 @@ _calverdon_cli()
     # Arguments: subcommands first, then files for those that read files.
     case $sub in
         "") COMPREPLY=($(compgen -W "$subcommands" -- "$cur")) ;;
-        decode | encode | check | version | extract) _calverdon_cli_files ;;
+        decode | encode | check | version | extract | mail) _calverdon_cli_files ;;
     esac
 } &&
     complete -F _calverdon_cli calverdon-cli
