@@ -30,6 +30,7 @@
 #include "Extraction.h"
 #include "File.h"
 #include "Info.h"
+#include "MailParts.h"
 #include "QtServices.h"
 
 namespace calverdon::gui {
@@ -170,6 +171,7 @@ TForm1::TForm1(QWidget* owner, TForm1Seams seams) : QWidget(owner) {
     messages_ = seams.messages != nullptr ? seams.messages : ownMessages_.get();
     if (seams.beeper == nullptr) ownBeeper_ = std::make_unique<SystemBeeper>();
     beeper_ = seams.beeper != nullptr ? seams.beeper : ownBeeper_.get();
+    composer_ = seams.composer.isEmpty() ? DefaultComposer() : seams.composer;
     progress_ = std::make_unique<ProgressBarReceiver>(*ProgressBar1, [this] { return AskWhetherToStop(); });
 
     SetCaptionFromVersion(seams.versionReader ? seams.versionReader : VersionReader(&::GetDLLInfo));
@@ -233,15 +235,23 @@ void TForm1::CreateComponents() {
     // The field sits in the label's gap, so it must lie above the label.
     EditKB->raise();
 
+    // Right of the dot, in the row that only the dot uses otherwise.
+    BitBtnMAIL = MakeButton(this, "BitBtnMAIL", QStringLiteral("Per E-Mail senden..."), "start.svg",
+                            TBitBtn::Glyph::Right, QRect(240, 224, 163, 25));
+    BitBtnMAIL->setToolTip(QStringLiteral("Die Teile mit dem E-Mail-Programm versenden"));
+    ShowMailButton(false);
+
     setTabOrder(BitBtnSTART, BitBtn2);
     setTabOrder(BitBtn2, BitBtnHILF);
     setTabOrder(BitBtnHILF, BitBtnQ);
     setTabOrder(BitBtnQ, EditKB);
+    setTabOrder(EditKB, BitBtnMAIL);
 
     connect(BitBtnQ, &QPushButton::clicked, this, [this] { ButtonQClick(BitBtnQ); });
     connect(BitBtnSTART, &QPushButton::clicked, this, [this] { BitBtnSTARTClick(BitBtnSTART); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(BitBtn2); });
     connect(BitBtnHILF, &QPushButton::clicked, this, [this] { BitBtnHILFClick(BitBtnHILF); });
+    connect(BitBtnMAIL, &QPushButton::clicked, this, [this] { BitBtnMAILClick(BitBtnMAIL); });
 
     // F1 for the help and Ctrl+O for a source, as elsewhere on the desktop;
     // during a run they do nothing.
@@ -341,6 +351,7 @@ bool TForm1::RunWork(const std::function<void()>& work) {
 void TForm1::ExtractFromMail(const QStringList& paths) {
     if (Converting) return;
     ShapeRES->hide();
+    ShowMailButton(false);
     std::vector<std::filesystem::path> sources;
     for (const QString& path : paths) sources.push_back(ToPath(path));
     // The chains go into the folder that the first dropped item lies in.
@@ -367,6 +378,7 @@ void TForm1::ExtractFromMail(const QStringList& paths) {
 }
 
 void TForm1::SourceChosen(const QString& path) {
+    ShowMailButton(false);
     SetCaption(*LabelQ, path);
     const QString source = LabelQ->text();
     if (source.isEmpty() || !QFileInfo(source).isFile()) {
@@ -427,6 +439,7 @@ void TForm1::BitBtnSTARTClick(QObject*) {
     if (Converting) return;
     BitBtnSTART->setEnabled(false);
     ShapeRES->hide();
+    ShowMailButton(false);
     ConversionResult result = ConversionResult::Failed;
     const QString source = LabelQ->text();
     const QString target = LabelZIEL->text();
@@ -437,6 +450,23 @@ void TForm1::BitBtnSTARTClick(QObject*) {
     LabelZIEL->setAccessibleName(OutcomeInWords(result));
     LabelZIEL->setAccessibleDescription(target);
     ShowResult(result, OutcomeInWords(result));
+    if (!DecodeChosen && result == ConversionResult::Succeeded) {
+        encodedSource_ = source;
+        encodedTarget_ = target;
+        ShowMailButton(true);
+    }
+}
+
+void TForm1::ShowMailButton(bool shown) {
+    BitBtnMAIL->setVisible(shown);
+    // In the tab order only while it is there, so that the order of the
+    // window's own controls stays as it is otherwise.
+    BitBtnMAIL->setFocusPolicy(shown ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+void TForm1::BitBtnMAILClick(QObject*) {
+    if (Converting || encodedTarget_.isEmpty()) return;
+    OfferPartsByMail(ToPath(encodedSource_), ToPath(encodedTarget_), composer_, *messages_);
 }
 
 void TForm1::SetTargetDescription(const QString& description) {

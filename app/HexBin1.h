@@ -3,6 +3,7 @@
 // of the conversion in the direction the source decides, progress, and
 // the outcome as a coloured dot with a sound.
 
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -37,6 +38,9 @@ struct TForm1Seams {
     // Encode mode whatever the working directory holds, as the desktop
     // action "Dateien codieren" asks for.
     bool encodeMode = false;
+    // The mail composer that "Per E-Mail senden..." starts, with its
+    // leading arguments; empty: xdg-email.
+    QStringList composer = {};
 };
 
 class TForm1 : public QWidget {
@@ -58,11 +62,14 @@ public:
     QLabel* LabelQ = nullptr;
     QLineEdit* EditKB = nullptr;
     QLabel* LabelKB = nullptr;
+    // Shown after a green encode: the parts go to the mail composer.
+    TBitBtn* BitBtnMAIL = nullptr;
 
     void ButtonQClick(QObject* Sender);
     void BitBtnSTARTClick(QObject* Sender);
     void BitBtn2Click(QObject* Sender);
     void BitBtnHILFClick(QObject* Sender);
+    void BitBtnMAILClick(QObject* Sender);
 
     bool IsDecodeChosen() const { return DecodeChosen; }
     bool IsEncodeMode() const { return EncodeMode; }
@@ -106,6 +113,7 @@ private:
     ConversionResult HexToBin(const QString& source, const QString& target);
     ConversionResult BinToHex(const QString& source, const QString& target);
     void FitClientWidth();
+    void ShowMailButton(bool shown);
     Services EngineServices();
 
     bool DecodeChosen = false;
@@ -120,6 +128,10 @@ private:
     std::unique_ptr<ProgressBarReceiver> progress_;
     UserMessages* messages_;
     Beeper* beeper_;
+    QStringList composer_;
+    // The source and first part of the last green encode, for BitBtnMAIL.
+    QString encodedSource_;
+    QString encodedTarget_;
 };
 
 }  // namespace calverdon::gui
