@@ -2,9 +2,7 @@
 // part, every mail built and checked before the first one is handed on to
 // a folder of .eml files, an mbox file or sendmail.
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
