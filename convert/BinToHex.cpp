@@ -141,7 +141,7 @@ private:
     // When the run replaces a chain: that chain's parts beyond the new last
     // part, each known by its own first line "N LfdNr", which would be
     // left behind as strays otherwise.
-    void FindObsoleteParts(std::uint32_t parts);
+    ConversionResult FindObsoleteParts(std::uint32_t parts);
     ConversionResult Publish();
     ConversionResult StartPart(std::uint32_t number);
     ConversionResult EndPart(std::string_view lastLine);
@@ -181,22 +181,31 @@ ConversionResult Encoder::CheckTargets(std::uint32_t parts) {
         }
         if (existing++ == 0) first = path;
     }
-    if (existing > 0 && first == target_) FindObsoleteParts(parts);
+    if (existing > 0 && first == target_) {
+        if (const auto found = FindObsoleteParts(parts); found != ConversionResult::Succeeded) return found;
+    }
     if (existing > 0 && !report_.MayReplace(first, existing, obsolete_.size())) return ConversionResult::Failed;
     return ConversionResult::Succeeded;
 }
 
-void Encoder::FindObsoleteParts(std::uint32_t parts) {
+ConversionResult Encoder::FindObsoleteParts(std::uint32_t parts) {
     for (std::uint64_t number = std::uint64_t{parts} + 1; number <= UINT32_MAX; ++number) {
         const std::filesystem::path path = PartPath(target_, static_cast<std::uint32_t>(number));
         int error = 0;
         UniqueFd fd = OpenForReading(path, error);
+        // Where there is no further file, the old chain ends; a file that
+        // cannot be read cannot be told to be a part, and the run stops
+        // rather than leave it among the new parts unasked.
+        if (!fd.IsOpen()) return error == ENOENT ? ConversionResult::Succeeded : report_.CreateTargetFailed(error);
         FileId id;
-        if (!fd.IsOpen() || !GetFileId(fd.Get(), id) || id == sourceId_) return;
+        if (!GetFileId(fd.Get(), id) || id == sourceId_) return ConversionResult::Succeeded;
         BufferedReader reader(std::move(fd));
-        if (format::PartNumberOf(format::PlainLine(reader.GetLine(format::kMaxLine))) != number) return;
+        const std::string line = reader.GetLine(format::kMaxLine);
+        if (reader.Error() != 0) return report_.CreateTargetFailed(reader.Error());
+        if (format::PartNumberOf(format::PlainLine(line)) != number) return ConversionResult::Succeeded;
         obsolete_.push_back(path);
     }
+    return ConversionResult::Succeeded;
 }
 
 ConversionResult Encoder::StartPart(std::uint32_t number) {

@@ -20,6 +20,18 @@ int Refused(Call call) {
     return error;
 }
 
+// The result of a call that went ahead, after telling the observer; errno
+// is kept for the caller.
+template <typename Result>
+Result Done(Call call, Result result) {
+    if (g_observer != nullptr) {
+        const int error = errno;
+        g_observer->After(call);
+        errno = error;
+    }
+    return result;
+}
+
 }  // namespace
 
 void SetCallObserver(CallObserver* observer) { g_observer = observer; }
@@ -27,22 +39,22 @@ void SetCallObserver(CallObserver* observer) { g_observer = observer; }
 int Open(const char* path, int flags, mode_t mode) {
     const bool unnamed = (flags & O_TMPFILE) == O_TMPFILE;
     if (Refused(unnamed ? Call::OpenUnnamed : Call::Open) != 0) return -1;
-    return ::open(path, flags, mode);
+    return Done(unnamed ? Call::OpenUnnamed : Call::Open, ::open(path, flags, mode));
 }
 
 ssize_t Read(int fd, void* buffer, std::size_t size) {
     if (Refused(Call::Read) != 0) return -1;
-    return ::read(fd, buffer, size);
+    return Done(Call::Read, ::read(fd, buffer, size));
 }
 
 ssize_t Write(int fd, const void* buffer, std::size_t size) {
     if (Refused(Call::Write) != 0) return -1;
-    return ::write(fd, buffer, size);
+    return Done(Call::Write, ::write(fd, buffer, size));
 }
 
 int Fsync(int fd) {
     if (Refused(Call::Fsync) != 0) return -1;
-    return ::fsync(fd);
+    return Done(Call::Fsync, ::fsync(fd));
 }
 
 int Close(int fd) {
@@ -51,37 +63,37 @@ int Close(int fd) {
         errno = error;
         return -1;
     }
-    return ::close(fd);
+    return Done(Call::Close, ::close(fd));
 }
 
 int Link(const char* from, const char* to) {
     if (Refused(Call::Link) != 0) return -1;
-    return ::link(from, to);
+    return Done(Call::Link, ::link(from, to));
 }
 
 int LinkAt(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
     if (Refused(Call::Link) != 0) return -1;
-    return ::linkat(fromFolder, from, toFolder, to, flags);
+    return Done(Call::Link, ::linkat(fromFolder, from, toFolder, to, flags));
 }
 
 int Rename(const char* from, const char* to) {
     if (Refused(Call::Rename) != 0) return -1;
-    return ::rename(from, to);
+    return Done(Call::Rename, ::rename(from, to));
 }
 
 int Unlink(const char* path) {
     if (Refused(Call::Unlink) != 0) return -1;
-    return ::unlink(path);
+    return Done(Call::Unlink, ::unlink(path));
 }
 
 int Mkdir(const char* path, mode_t mode) {
     if (Refused(Call::Mkdir) != 0) return -1;
-    return ::mkdir(path, mode);
+    return Done(Call::Mkdir, ::mkdir(path, mode));
 }
 
 int Rmdir(const char* path) {
     if (Refused(Call::Rmdir) != 0) return -1;
-    return ::rmdir(path);
+    return Done(Call::Rmdir, ::rmdir(path));
 }
 
 }  // namespace calverdon::sys

@@ -3,7 +3,7 @@
 // write, sync, close, link, rename, unlink and folder creation of the
 // platform's file layer goes through these functions, so that a test can
 // make any one of them fail with a chosen errno, or deliver a signal just
-// before it, and then check what is left on disk. Without an observer they
+// after it, and then check what is left on disk. Without an observer they
 // are the plain system calls.
 
 #include <sys/types.h>
@@ -34,6 +34,8 @@ public:
     // 0 lets the call go ahead; an errno makes it fail with that error
     // (a failed close still releases the descriptor, as on Linux).
     virtual int Before(Call call) = 0;
+    // Told when a call that went ahead has returned.
+    virtual void After(Call) {}
 };
 
 // Installs `observer` for the calling process (nullptr: none). For tests.
