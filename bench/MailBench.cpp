@@ -1,31 +1,39 @@
-// Speed and memory of extracting a hex-text chain from a large mbox file,
-// against peers on the same file in the same run: `cat` of the mbox to
-// /dev/null, and Python's email package reading it (mailbox.mbox) and
-// decoding every attachment. The mbox is generated in a temporary folder:
-// ordinary mails (text, some with a small binary attachment) with the mails
-// of one chain spread among them, each part a base64 attachment. Figures are
-// MB/s of mbox input; the extraction runs in a child process, whose peak
-// resident memory is reported.
+// Speed and memory of extracting hex-text chains from mail, each against a
+// peer on the same input in the same run: Python's email package reading
+// the same mbox (mailbox.mbox, decoding every part), and `cat` of it. Three
+// measurements, each on an mbox generated in a temporary folder:
 //
-// Usage: calverdon-bench-mail [--mbox-mib N] [--chain-mb N] [--part-kb N]
-// Defaults: a 2048 MiB mbox holding a 300 MB chain in parts of 8000 kB.
+//   chains   mboxes of 1,000, 10,000 and 100,000 small chains, each part in
+//            a mail of its own, the mails shuffled: time per chain, which
+//            stays flat when extraction is linear in the chains;
+//   headers  a mail that forwards a mail with 20 MiB of header lines, with
+//            a chain beside it: peak resident memory;
+//   large    a 2 GiB mbox of ordinary mails with one chain of 300 MB of hex
+//            text among them: MB/s of mbox input and peak memory.
+//
+// Each extraction runs in a child process, whose peak memory is its own.
+//
+// Usage: calverdon-bench-mail [--chains N,N,...] [--header-mib N]
+//                             [--mbox-mib N] [--chain-mb N] [--part-kb N]
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "Chains.h"
+#include "Extraction.h"
 #include "HexText.h"
-#include "MailScanner.h"
+#include "ScratchFolder.h"
 
 extern char** environ;
 
@@ -33,26 +41,61 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Answer final : public calverdon::UserMessages {
+class Yes final : public calverdon::UserMessages {
 public:
-    int Show(const std::string& text, const std::string& caption, calverdon::MessageKind) override {
-        std::fprintf(stderr, "%s %s\n", caption.c_str(), text.c_str());
-        return calverdon::kAnswerYes;
-    }
+    int Show(const std::string&, const std::string&, calverdon::MessageKind) override { return calverdon::kAnswerYes; }
 };
 
 double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
-// Runs a shell command and returns its wall time, or -1 when it failed.
-double Shell(const std::string& command) {
+struct Run {
+    double seconds = -1;  // -1: failed
+    double peakMiB = 0;
+};
+
+// Waits for a child and tells its time (from `start`) and peak memory.
+Run Wait(pid_t child, double start) {
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    Run run;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) run.seconds = Now() - start;
+    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return run;
+}
+
+Run Shell(const std::string& command) {
     const double start = Now();
     pid_t pid = 0;
     const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
-    if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return Now() - start;
+    if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return {};
+    return Wait(pid, start);
+}
+
+// Extracts `mbox` into `target` in a child; it succeeds when the report
+// says that every chain was decoded.
+Run Extract(const fs::path& mbox, const fs::path& target) {
+    fs::create_directories(target);
+    const double start = Now();
+    const pid_t child = fork();
+    if (child == 0) {
+        Yes yes;
+        const auto report = calverdon::mail::ExtractAll({mbox}, target, {yes}, false);
+        _exit(report.outcome == calverdon::mail::Outcome::AllVerified ? 0 : 1);
+    }
+    return Wait(child, start);
+}
+
+// Python's email package on the same mbox, decoding every leaf.
+Run Python(const fs::path& mbox) {
+    return Shell("python3 -c '\n"
+                 "import mailbox, sys\n"
+                 "n = 0\n"
+                 "for message in mailbox.mbox(sys.argv[1], create=False):\n"
+                 "    for part in message.walk():\n"
+                 "        if not part.is_multipart():\n"
+                 "            n += len(part.get_payload(decode=True) or b\"\")\n"
+                 "' '" + mbox.string() + "'");
 }
 
 std::string Base64(std::string_view data) {
@@ -74,38 +117,109 @@ std::string Base64(std::string_view data) {
     return out;
 }
 
-std::string MailWith(std::size_t number, const std::string& text, const std::string& name, std::string_view attachment) {
-    std::string mail = "From sender@example.org Mon Jan  1 00:00:00 2024\nFrom: sender@example.org\n"
-                       "To: reader@example.org\nSubject: Nachricht " + std::to_string(number) +
-                       "\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"grenze\"\n\n"
+std::string Mail(const std::string& headers, const std::string& text, const std::string& name,
+                 std::string_view attachment) {
+    std::string mail = "From sender@example.org Mon Jan  1 00:00:00 2024\nFrom: sender@example.org\n" + headers +
+                       "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"grenze\"\n\n"
                        "--grenze\nContent-Type: text/plain; charset=utf-8\n\n" + text + "\n";
     if (!name.empty()) {
-        mail += "--grenze\nContent-Type: application/octet-stream; name=\"" + name +
+        mail += "--grenze\nContent-Type: text/plain; charset=windows-1252; name=\"" + name +
                 "\"\nContent-Disposition: attachment; filename=\"" + name +
                 "\"\nContent-Transfer-Encoding: base64\n\n" + Base64(attachment);
     }
     return mail + "--grenze--\n\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::uint64_t mboxMiB = 2048;
-    std::uint64_t chainMB = 300;
-    std::string partKb = "8000";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string arg = argv[i];
-        if (arg == "--mbox-mib") mboxMiB = std::stoull(argv[i + 1]);
-        if (arg == "--chain-mb") chainMB = std::stoull(argv[i + 1]);
-        if (arg == "--part-kb") partKb = argv[i + 1];
+// The two parts of a chain carrying `data` as NAME.txt and NAME_2.txt,
+// written as the format has them.
+std::vector<std::string> TwoParts(const std::string& name, const std::string& data) {
+    static const char digits[] = "0123456789abcdef";
+    std::uint32_t sum = calverdon::kChecksumStart;
+    std::string hex[2];
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        sum += b + 4u;
+        std::string& into = hex[i < data.size() / 2 ? 0 : 1];
+        into += digits[b >> 4];
+        into += digits[b & 15];
+        if (into.size() % 64 == 0) into += "\r\n";
     }
-    std::string pattern = (fs::temp_directory_path() / "calverdon-bench-mail-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return 1;
-    const fs::path folder = pattern;
-    Answer answer;
+    char end[16];
+    std::snprintf(end, sizeof end, "~~%08X", sum);
+    return {std::string(calverdon::kMagicLine) + "\r\n" + name + ".bin\r\n" + hex[0] + "++" + name + "_2.txt\r\n",
+            "2 LfdNr\r\n" + hex[1] + end};
+}
 
-    // The chain: random bytes, half the chain's size, encoded in parts.
-    std::mt19937_64 random(20261209);
+// An mbox of `chains` chains of two parts, each part in a mail of its own,
+// the mails in random order.
+void WriteManyChains(const fs::path& mbox, std::size_t chains, std::mt19937_64& random) {
+    std::vector<std::string> mails;
+    mails.reserve(2 * chains);
+    for (std::size_t c = 0; c < chains; ++c) {
+        std::string data(200, '\0');
+        for (char& b : data) b = static_cast<char>(random());
+        const std::string name = "datei" + std::to_string(c);
+        const auto parts = TwoParts(name, data);
+        for (std::size_t p = 0; p < 2; ++p) {
+            const std::string headers = "Subject: " + name + ".bin (" + std::to_string(p + 1) + "/2)\nMessage-ID: <" +
+                                        name + "-" + std::to_string(p) + "@example.org>\n";
+            mails.push_back(Mail(headers, "Anbei.", p == 0 ? name + ".txt" : name + "_2.txt", parts[p]));
+        }
+    }
+    std::shuffle(mails.begin(), mails.end(), random);
+    std::ofstream out(mbox, std::ios::binary);
+    for (const std::string& mail : mails) out << mail;
+}
+
+void BenchChains(const fs::path& folder, const std::vector<std::size_t>& counts, std::mt19937_64& random) {
+    std::printf("\nchains: extraction time per chain (two parts, each in a mail of its own)\n");
+    std::printf("%10s %14s %14s %10s\n", "chains", "ours ms/chain", "python ms/ch.", "ours: x");
+    for (const std::size_t count : counts) {
+        const fs::path mbox = folder / ("ketten-" + std::to_string(count));
+        WriteManyChains(mbox, count, random);
+        const Run ours = Extract(mbox, folder / ("ziel-" + std::to_string(count)));
+        const Run python = Python(mbox);
+        const auto perChain = [&](const Run& run) { return run.seconds < 0 ? -1.0 : run.seconds * 1000 / count; };
+        std::printf("%10zu %14.3f %14.3f %10.2f%s\n", count, perChain(ours), perChain(python),
+                    ours.seconds > 0 && python.seconds > 0 ? python.seconds / ours.seconds : 0.0,
+                    ours.seconds < 0 ? "   extraction FAILED" : "");
+        fs::remove(mbox);
+        fs::remove_all(folder / ("ziel-" + std::to_string(count)));
+    }
+}
+
+void BenchHeaders(const fs::path& folder, std::uint64_t headerMiB) {
+    const fs::path mbox = folder / "kopfzeilen";
+    {
+        std::ofstream out(mbox, std::ios::binary);
+        out << "From sender@example.org Mon Jan  1 00:00:00 2024\nFrom: sender@example.org\nSubject: Weiter\n"
+               "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"aussen\"\n\n"
+               "--aussen\nContent-Type: text/plain\n\nWeitergeleitet.\n"
+               "--aussen\nContent-Type: message/rfc822\n\nFrom: other@example.org\n";
+        // Many small header fields, the case that costs a parser the most.
+        for (std::uint64_t written = 0, n = 0; written < (headerMiB << 20); ++n) {
+            const std::string field = "X-F" + std::to_string(n % 1000) + ": v\n";
+            out << field;
+            written += field.size();
+        }
+        out << "Subject: innen\n\nText\n";
+        const auto parts = TwoParts("klein", std::string(300, 'k'));
+        out << "--aussen\nContent-Type: text/plain; name=klein.txt\n\n" << parts[0]
+            << "\n--aussen\nContent-Type: text/plain; name=klein_2.txt\n\n" << parts[1] << "\n--aussen--\n";
+    }
+    const Run ours = Extract(mbox, folder / "ziel-kopf");
+    const Run python = Python(mbox);
+    std::printf("\nheaders: a forwarded mail with %llu MiB of header lines\n",
+                static_cast<unsigned long long>(headerMiB));
+    std::printf("ours %s, peak %.1f MiB; python peak %.1f MiB (ours: %.2f x its memory)\n",
+                ours.seconds < 0 ? "FAILED" : "correct", ours.peakMiB, python.peakMiB,
+                python.peakMiB > 0 ? ours.peakMiB / python.peakMiB : 0.0);
+    fs::remove(mbox);
+}
+
+void BenchLarge(const fs::path& folder, std::uint64_t mboxMiB, std::uint64_t chainMB, const std::string& partKb,
+                std::mt19937_64& random) {
+    Yes yes;
     {
         std::ofstream data(folder / "anhang.bin", std::ios::binary);
         std::vector<std::uint64_t> block(1 << 16);
@@ -116,102 +230,90 @@ int main(int argc, char** argv) {
             done += n;
         }
     }
-    if (calverdon::BinToHex(folder / "anhang.bin", folder / "anhang.txt", partKb, {answer}) !=
+    if (calverdon::BinToHex(folder / "anhang.bin", folder / "anhang.txt", partKb, {yes}) !=
         calverdon::ConversionResult::Succeeded) {
-        return 1;
+        std::printf("large: encoding the chain failed\n");
+        return;
     }
     std::vector<fs::path> parts;
     for (std::uint32_t n = 1; fs::exists(calverdon::PartPath(folder / "anhang.txt", n)); ++n) {
         parts.push_back(calverdon::PartPath(folder / "anhang.txt", n));
     }
-
-    // The mbox: ordinary mails, and after every so many of them a part.
+    // Ordinary mails, and after every so many of them a part.
     const fs::path mbox = folder / "Posteingang";
     {
         std::ofstream out(mbox, std::ios::binary);
-        const std::uint64_t target = mboxMiB << 20;
         std::uint64_t chainBytes = 0;
         for (const auto& part : parts) chainBytes += fs::file_size(part) * 4 / 3;
+        const std::uint64_t target = mboxMiB << 20;
         const std::uint64_t between = (target > chainBytes ? target - chainBytes : 0) / (parts.size() + 1);
         std::string filler(200 * 1024, '\0');
         for (char& c : filler) c = static_cast<char>(random());
         std::string text;
         for (int line = 0; line < 40; ++line) text += "Sehr geehrte Damen und Herren, dies ist eine gewöhnliche Zeile.\n";
         std::size_t number = 0;
-        std::uint64_t written = 0;
         for (std::size_t p = 0; p <= parts.size(); ++p) {
             for (std::uint64_t ordinary = 0; ordinary < between;) {
                 ++number;
-                const bool attach = number % 5 == 0;
-                const std::string mail = MailWith(number, text, attach ? "foto.jpg" : "",
-                                                  std::string_view(filler).substr(0, (number * 7919) % filler.size()));
+                const std::string headers = "Subject: Nachricht " + std::to_string(number) + "\n";
+                const std::string mail = Mail(headers, text, number % 5 == 0 ? "foto.jpg" : "",
+                                              std::string_view(filler).substr(0, (number * 7919) % filler.size()));
                 out << mail;
                 ordinary += mail.size();
-                written += mail.size();
             }
             if (p == parts.size()) break;
             std::ifstream in(parts[p], std::ios::binary);
             const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            const std::string mail = MailWith(++number, "Anbei ein Teil.\n", parts[p].filename().string(), bytes);
-            out << mail;
-            written += mail.size();
+            out << Mail("Subject: Teil\n", "Anbei ein Teil.", parts[p].filename().string(), bytes);
         }
     }
     for (const auto& part : parts) fs::remove(part);
     const double mboxMB = static_cast<double>(fs::file_size(mbox)) / 1e6;
-    std::printf("mbox %.0f MB with a chain of %zu parts carrying %.0f MB (%.0f MB of hex text)\n", mboxMB,
-                parts.size(), static_cast<double>(chainMB) / 2, static_cast<double>(chainMB));
-
-    const std::string quoted = "'" + mbox.string() + "'";
-    Shell("cat " + quoted + " > /dev/null");  // into the page cache
-    const double cat = Shell("cat " + quoted + " > /dev/null");
-
-    // The extraction, in a child so that its peak memory is its own.
-    const fs::path target = folder / "ziel";
-    fs::create_directory(target);
-    const double start = Now();
-    const pid_t child = fork();
-    if (child == 0) {
-        calverdon::mail::ScratchFolder scratch;
-        calverdon::mail::MailScanner scanner(scratch.Path());
-        scanner.Scan({mbox});
-        const auto linked = calverdon::mail::LinkChains(scanner.Parts());
-        bool ok = linked.chains.size() == 1 && linked.chains[0].Complete();
-        if (ok) {
-            ok = calverdon::mail::ExtractChain(linked.chains[0], scratch.Path(), target, {answer}, false).result ==
-                 calverdon::ConversionResult::Succeeded;
-        }
-        _exit(ok ? 0 : 1);
+    std::printf("\nlarge: mbox %.0f MB with a chain of %zu parts carrying %.0f MB\n", mboxMB, parts.size(),
+                static_cast<double>(chainMB) / 2);
+    Shell("cat '" + mbox.string() + "' > /dev/null");  // into the page cache
+    const Run cat = Shell("cat '" + mbox.string() + "' > /dev/null");
+    const Run ours = Extract(mbox, folder / "ziel");
+    const bool same = ours.seconds > 0 &&
+                      Shell("cmp -s '" + (folder / "anhang.bin").string() + "' '" + (folder / "ziel" / "anhang.bin").string() + "'")
+                              .seconds >= 0;
+    const Run python = Python(mbox);
+    std::printf("extraction %s, peak resident memory %.1f MiB\n", same ? "correct" : "FAILED", ours.peakMiB);
+    std::printf("%-28s %8.1f MB/s\n", "calverdon extract", mboxMB / ours.seconds);
+    if (cat.seconds > 0) std::printf("%-28s %8.1f MB/s   (ours: %.2f x)\n", "cat > /dev/null", mboxMB / cat.seconds, cat.seconds / ours.seconds);
+    if (python.seconds > 0) {
+        std::printf("%-28s %8.1f MB/s   (ours: %.2f x)\n", "python3 email (mailbox.mbox)", mboxMB / python.seconds,
+                    python.seconds / ours.seconds);
     }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    const double ours = Now() - start;
-    const bool extracted = WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-                           Shell("cmp -s '" + (folder / "anhang.bin").string() + "' '" + (target / "anhang.bin").string() + "'") >= 0;
+}
 
-    double python = -1;
-    if (Shell("command -v python3 >/dev/null") >= 0) {
-        python = Shell("python3 -c '\n"
-                       "import mailbox, sys\n"
-                       "n = 0\n"
-                       "for message in mailbox.mbox(sys.argv[1], create=False):\n"
-                       "    for part in message.walk():\n"
-                       "        if not part.is_multipart():\n"
-                       "            n += len(part.get_payload(decode=True) or b\"\")\n"
-                       "' " + quoted);
-    }
+std::vector<std::size_t> Counts(const std::string& text) {
+    std::vector<std::size_t> counts;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, ',');) counts.push_back(std::stoull(item));
+    return counts;
+}
 
-    std::printf("extraction %s, peak resident memory %.1f MiB\n", extracted ? "correct" : "FAILED",
-                usage.ru_maxrss / 1024.0);
-    std::printf("%-28s %8.1f MB/s\n", "calverdon extract", mboxMB / ours);
-    if (cat > 0) std::printf("%-28s %8.1f MB/s   (ours: %.2f x)\n", "cat > /dev/null", mboxMB / cat, cat / ours);
-    if (python > 0) {
-        std::printf("%-28s %8.1f MB/s   (ours: %.2f x)\n", "python3 email (mailbox.mbox)", mboxMB / python, python / ours);
-    } else {
-        std::printf("python3 not available: no comparison with it\n");
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::size_t> chains{1000, 10000, 100000};
+    std::uint64_t headerMiB = 20;
+    std::uint64_t mboxMiB = 2048;
+    std::uint64_t chainMB = 300;
+    std::string partKb = "8000";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i];
+        if (arg == "--chains") chains = Counts(argv[i + 1]);
+        if (arg == "--header-mib") headerMiB = std::stoull(argv[i + 1]);
+        if (arg == "--mbox-mib") mboxMiB = std::stoull(argv[i + 1]);
+        if (arg == "--chain-mb") chainMB = std::stoull(argv[i + 1]);
+        if (arg == "--part-kb") partKb = argv[i + 1];
     }
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-    return extracted ? 0 : 1;
+    calverdon::ScratchFolder folder("calverdon-bench-mail");
+    std::mt19937_64 random(20261209);
+    BenchChains(folder.Path(), chains, random);
+    BenchHeaders(folder.Path(), headerMiB);
+    if (mboxMiB > 0) BenchLarge(folder.Path(), mboxMiB, chainMB, partKb, random);
+    return 0;
 }

@@ -8,7 +8,7 @@ namespace calverdon::cli {
 
 int RunDecode(const DecodeOptions& options, Console& console) {
     const std::filesystem::path source = options.source;
-    ConsoleMessages messages(console, options.yes, {source});
+    ConsoleMessages messages(console, options.yes, {source, {}});
     const std::string name = ReadTargetName(source, messages);
     if (name.empty()) return kExitFailed;
     const std::filesystem::path target =

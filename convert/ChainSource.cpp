@@ -8,12 +8,12 @@
 
 namespace calverdon {
 
-UniqueFd FolderChain::OpenNext(const std::string& name, std::uint64_t, int& error) {
+OpenedPart FolderChain::OpenNext(const std::string& name, std::uint64_t, int& error) {
     if (name.empty()) {
         error = ENOENT;
-        return UniqueFd();
+        return {};
     }
-    return OpenForReading(first_.parent_path() / name, error);
+    return {OpenForReading(first_.parent_path() / name, error)};
 }
 
 std::uint64_t FolderChain::FurtherSize() const {

@@ -12,17 +12,25 @@
 
 namespace calverdon {
 
+// A part opened for reading: its file, and the stretch of it that the part
+// is (the whole file, unless several parts share one).
+struct OpenedPart {
+    UniqueFd fd;
+    std::uint64_t offset = 0;
+    std::uint64_t length = UINT64_MAX;
+};
+
 class ChainSource {
 public:
     virtual ~ChainSource() = default;
     // The identity of the first part on disk, without opening it.
     virtual bool FirstId(FileId& id) const = 0;
     // The first part; the errno of a failure goes to `error`.
-    virtual UniqueFd OpenFirst(int& error) = 0;
+    virtual OpenedPart OpenFirst(int& error) = 0;
     // The part that stands at `number` (2 and up), which the previous
     // part's continuation line names `name` (UTF-8, made safe; empty when
     // the line names nothing usable).
-    virtual UniqueFd OpenNext(const std::string& name, std::uint64_t number, int& error) = 0;
+    virtual OpenedPart OpenNext(const std::string& name, std::uint64_t number, int& error) = 0;
     // The bytes of every part after the first, as far as they are known
     // before reading: progress runs over them.
     virtual std::uint64_t FurtherSize() const = 0;
@@ -34,8 +42,8 @@ public:
     explicit FolderChain(std::filesystem::path first) : first_(std::move(first)) {}
 
     bool FirstId(FileId& id) const override { return GetFileId(first_, id); }
-    UniqueFd OpenFirst(int& error) override { return OpenForReading(first_, error); }
-    UniqueFd OpenNext(const std::string& name, std::uint64_t number, int& error) override;
+    OpenedPart OpenFirst(int& error) override { return {OpenForReading(first_, error)}; }
+    OpenedPart OpenNext(const std::string& name, std::uint64_t number, int& error) override;
     // The further parts that follow the usual naming.
     std::uint64_t FurtherSize() const override;
 

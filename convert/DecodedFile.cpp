@@ -8,6 +8,7 @@
 
 #include "File.h"
 #include "Messages.h"
+#include "SystemCalls.h"
 
 namespace calverdon {
 namespace {
@@ -68,28 +69,93 @@ bool DecodedFile::Create(const std::filesystem::path& target, int& error) {
         error = errno;
         return false;
     }
-    if (!file_.Create(target.parent_path(), error)) return false;
+    if (!file_) file_ = std::make_unique<PendingFile>();
+    if (!file_->Create(target.parent_path(), error)) return false;
     // A replaced file keeps its permissions; a link is replaced by a
     // file of the usual mode, whatever its destination's mode is.
-    if (exists && S_ISREG(existing.st_mode)) file_.SetPermissions(existing.st_mode);
-    if (kSyncToDisk) file_.Writer().StartWritebackEarly();
+    if (exists && S_ISREG(existing.st_mode)) file_->SetPermissions(existing.st_mode);
+    if (kSyncToDisk) file_->Writer().StartWritebackEarly();
     target_ = target;
     return true;
 }
 
-bool DecodedFile::Keep(Fate fate, std::filesystem::path& written, int& error) {
-    if (!file_.IsOpen()) return true;
-    if (fate == Fate::Verified) {
-        written = target_;
-        return file_.Replace(target_, kSyncToDisk, error);
+namespace {
+
+// Names the finished `file`: replacing `target` when verified, beside an
+// existing one otherwise; false, with `error`, when that fails.
+bool Name(PendingFile& file, const std::filesystem::path& target, DecodedFile::Fate fate, bool sync,
+          std::filesystem::path& written, int& error) {
+    if (fate == DecodedFile::Fate::Verified) {
+        written = target;
+        return file.Replace(target, sync, error);
     }
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        written = attempt == 0 ? target_ : DamagedName(target_, attempt);
-        if (file_.PublishNew(written, kSyncToDisk, error)) return true;
+        written = attempt == 0 ? target : DamagedName(target, attempt);
+        if (file.PublishNew(written, sync, error)) return true;
         if (error != EEXIST) return false;
     }
-    file_.Discard();
+    file.Discard();
     return false;
+}
+
+}  // namespace
+
+bool DecodedFile::Keep(Fate fate, std::filesystem::path& written, int& error) {
+    if (!file_ || !file_->IsOpen()) return true;
+    if (batch_ == nullptr) return Name(*file_, target_, fate, kSyncToDisk, written, error);
+    // Where the result will go: for one that failed its checksum the first
+    // name beside the target that nothing takes yet.
+    written = target_;
+    for (int attempt = 1; fate == Fate::Unverified && attempt < 1000; ++attempt) {
+        struct stat st {};
+        if (::lstat(written.c_str(), &st) != 0 && !batch_->Plans(written)) break;
+        written = DamagedName(target_, attempt);
+    }
+    if (!file_->Complete(error)) return false;
+    batch_->Add(std::move(file_), target_, written, fate);
+    file_ = std::make_unique<PendingFile>();
+    return true;
+}
+
+std::size_t PublishBatch::Add(std::unique_ptr<PendingFile> file, const std::filesystem::path& target,
+                              const std::filesystem::path& planned, DecodedFile::Fate fate) {
+    const std::size_t ticket = outcomes_.size();
+    outcomes_.push_back({planned, 0, false});
+    planned_.insert(planned);
+    waiting_.push_back({std::move(file), target, fate, ticket});
+    if (waiting_.size() >= kSize) Publish();
+    return ticket;
+}
+
+void PublishBatch::Publish() {
+    if (waiting_.empty()) return;
+    // One sync of the file system takes every waiting result's data to
+    // the disk; only then does any of them get its name.
+    int synced = 0;
+    if (kSyncToDisk) synced = sys::SyncFs(waiting_.front().file->Descriptor());
+    for (Waiting& result : waiting_) {
+        Outcome& outcome = outcomes_[result.ticket];
+        if (kSyncToDisk && synced != 0) {
+            outcome.error = errno;
+            result.file->Discard();
+            continue;
+        }
+        int error = 0;
+        if (result.fate == DecodedFile::Fate::Verified) {
+            outcome.published = result.file->Replace(result.target, false, error);
+        } else {
+            outcome.published = result.file->PublishNew(outcome.written, false, error);
+            // Taken meanwhile: the next free name beside the target.
+            if (!outcome.published && error == EEXIST) {
+                outcome.published = Name(*result.file, result.target, result.fate, false, outcome.written, error);
+            }
+        }
+        outcome.error = outcome.published ? 0 : error;
+    }
+    // And the new names themselves, in one sync of their folder.
+    if (kSyncToDisk) SyncFolderOf(waiting_.front().target);
+    waiting_.clear();
+    planned_.clear();
 }
 
 }  // namespace calverdon

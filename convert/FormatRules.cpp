@@ -143,32 +143,110 @@ ScannedChecksum ScanChecksum(BufferedReader& in) {
 }
 
 ScannedChecksum ScanChecksumLeniently(BufferedReader& in) {
-    ScannedChecksum result;
-    bool lineStart = false;
-    bool broken = false;
-    while (result.digits < 8 && in.Want(1) >= 1) {
-        const unsigned char c = in.Peek()[0];
-        if (IsLineEnd(c)) {
-            // A break after some digits: what follows may be the rest of a
-            // wrapped end line, or text that has nothing to do with it.
-            if (result.digits > 0 && !broken) {
-                broken = true;
-                result.beforeBreak = result.value;
-                result.digitsBeforeBreak = result.digits;
+    LenientChecksum scan;
+    while (in.Want(1) >= 1 && scan.Feed(in.Peek()[0])) in.Consume(1);
+    return scan.Result();
+}
+
+std::size_t LenientData::Feed(std::string_view in, unsigned char* out, std::size_t& produced, Event& event) {
+    produced = 0;
+    event = Event::None;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        if (marker_ != 0) {
+            if (c != static_cast<unsigned char>(marker_)) {
+                event = Event::Garbled;
+                return i;
             }
-            lineStart = true;
-        } else if (IsBlank(c) || (lineStart && c == '>')) {
-            // quoting and blanks around the digits
-        } else {
-            const std::uint8_t digit = kHexDigitValue[c];
-            if (digit >= 16) break;
-            result.value = result.value * 16 + digit;
-            ++result.digits;
-            lineStart = false;
+            event = marker_ == '+' ? Event::Continuation : Event::EndLine;
+            marker_ = 0;
+            return i + 1;
         }
-        in.Consume(1);
+        if (IsLineEnd(c) || IsBlank(c) || (lineStart_ && c == '>')) {
+            lineStart_ = lineStart_ || IsLineEnd(c);
+            continue;
+        }
+        lineStart_ = false;
+        const int digit = kHexDigitValue[c];
+        if (digit < 16) {
+            if (high_ < 0) {
+                high_ = digit;
+            } else {
+                out[produced++] = static_cast<unsigned char>(high_ << 4 | digit);
+                high_ = -1;
+            }
+            continue;
+        }
+        // A marker inside a pair is nothing mail does either.
+        if (high_ >= 0 || (c != '+' && c != '~')) {
+            event = Event::Garbled;
+            return i;
+        }
+        marker_ = static_cast<char>(c);
     }
-    return result;
+    return in.size();
+}
+
+bool LenientChecksum::Feed(unsigned char c) {
+    if (result_.digits >= 8) return false;
+    if (IsLineEnd(c)) {
+        // A break after some digits: what follows may be the rest of a
+        // wrapped end line, or text that has nothing to do with it.
+        if (result_.digits > 0 && !broken_) {
+            broken_ = true;
+            result_.beforeBreak = result_.value;
+            result_.digitsBeforeBreak = result_.digits;
+        }
+        lineStart_ = true;
+        return true;
+    }
+    if (IsBlank(c) || (lineStart_ && c == '>')) return true;
+    const std::uint8_t digit = kHexDigitValue[c];
+    if (digit >= 16) return false;
+    result_.value = result_.value * 16 + digit;
+    ++result_.digits;
+    lineStart_ = false;
+    return true;
+}
+
+bool NamedAsPart(std::string_view name, std::uint64_t number) {
+    const auto dot = name.rfind('.');
+    std::string_view stem = name;
+    if (dot != std::string_view::npos && name.find_first_of(" \t", dot) == std::string_view::npos) {
+        stem = name.substr(0, dot);
+    }
+    const std::string suffix = "_" + std::to_string(number);
+    return stem.size() > suffix.size() && stem.ends_with(suffix);
+}
+
+namespace {
+
+// The longest piece of `text` from its start, cut at a blank or whole,
+// that is named as part `next`; empty when there is none.
+std::string_view LongestPartName(std::string_view text, std::uint64_t next) {
+    for (std::size_t end = text.size(); end > 0;) {
+        const std::string_view piece = PlainLine(text.substr(0, end));
+        if (NamedAsPart(piece, next)) return piece;
+        end = text.find_last_of(" \t", end - 1);
+        if (end == std::string_view::npos) break;
+    }
+    return {};
+}
+
+}  // namespace
+
+ContinuationName ChooseContinuationName(std::string_view rest, std::string_view following, std::uint64_t next) {
+    const std::string name = LenientContinuationName(rest);
+    if (NamedAsPart(name, next)) return {name, false};
+    if (const std::string_view piece = LongestPartName(name, next); !piece.empty()) return {std::string(piece), false};
+    const std::string_view more = PlainLine(following);
+    if (!name.empty() && !more.empty() && more != kMagicLine && PartNumberOf(more) == 0) {
+        const std::string joined = name + " " + std::string(more);
+        if (const std::string_view piece = LongestPartName(joined, next); piece.size() > name.size()) {
+            return {std::string(CutAtNul(piece.substr(0, kMaxLine))), true};
+        }
+    }
+    return {name, false};
 }
 
 }  // namespace calverdon::format

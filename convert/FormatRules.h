@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "File.h"
@@ -104,15 +105,75 @@ ScannedChecksum ScanChecksum(BufferedReader& in);
 // eight digits read across line breaks.
 ScannedChecksum ScanChecksumLeniently(BufferedReader& in);
 
+// The lenient reading of a part's data, fed in pieces of any size. Hex
+// digits are paired wherever they stand; line ends, blanks, and quote
+// markers at the start of a line are passed over; "++" and "~~" end the
+// data. Anything else ends them too, as the end of a cut-off file would:
+// it is nothing mail does to a file.
+class LenientData {
+public:
+    enum class Event {
+        None,          // all of the piece was data
+        Garbled,       // stopped before a character that no data hold
+        Continuation,  // "++" read: the rest of its line names the next part
+        EndLine,       // "~~" read: the checksum follows
+    };
+
+    // Reads from `in` up to and including an event's marker. Decoded bytes
+    // go to `out`, which has room for in.size() / 2 + 1 of them; `produced`
+    // tells how many. Returns how many bytes of `in` were read.
+    std::size_t Feed(std::string_view in, unsigned char* out, std::size_t& produced, Event& event);
+
+private:
+    bool lineStart_ = true;
+    int high_ = -1;      // a first digit waiting for its second
+    char marker_ = 0;    // a '+' or '~' waiting for its second
+};
+
+// The lenient reading of the checksum after "~~", fed a byte at a time:
+// blanks, line ends and quote markers passed over, eight hex digits read
+// across a line break.
+class LenientChecksum {
+public:
+    // False once the checksum is complete; `c` is then not part of it.
+    bool Feed(unsigned char c);
+    const ScannedChecksum& Result() const { return result_; }
+
+private:
+    ScannedChecksum result_;
+    bool lineStart_ = false;
+    bool broken_ = false;
+};
+
+// Whether `name` is named as part `number` of a chain: "…_N" before its
+// extension, as every part after the first is named.
+bool NamedAsPart(std::string_view name, std::uint64_t number);
+
+// The name that a continuation line gives for part `next`, in the lenient
+// reading. `rest` is the line after "++", `following` the line after it
+// (empty when unknown). Mail programs wrap long lines at blanks and join a
+// line that ends in a blank to the next (format=flowed), so where the rest
+// is not named as part `next`, the rest joined with the following line, or
+// either cut at a blank, is taken when that is. `usesFollowing` tells
+// whether the following line belongs to the name.
+struct ContinuationName {
+    std::string name;
+    bool usesFollowing = false;
+};
+ContinuationName ChooseContinuationName(std::string_view rest, std::string_view following, std::uint64_t next);
+
 // The parts of one chain read so far, by their identity on disk, so that a
 // chain that names a part a second time ends there.
 class PartsRead {
 public:
-    // False when the part was read before.
-    bool Add(const FileId& id) { return read_.insert({id.device, id.inode}).second; }
+    // False when the part was read before. Parts that share a file are
+    // told apart by where they start in it.
+    bool Add(const FileId& id, std::uint64_t offset = 0) {
+        return read_.insert({id.device, id.inode, offset}).second;
+    }
 
 private:
-    std::set<std::pair<dev_t, ino_t>> read_;
+    std::set<std::tuple<dev_t, ino_t, std::uint64_t>> read_;
 };
 
 }  // namespace calverdon::format

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -175,7 +176,8 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(BufferedReader& part, Conv
     }
     const std::string name = SafeFileName(Cp1252ToUtf8(format::StrictContinuationName(rest)));
     int error = ENOENT;
-    UniqueFd fd = chain_.OpenNext(name, static_cast<std::uint64_t>(expectedPart_ + 1), error);
+    OpenedPart opened = chain_.OpenNext(name, static_cast<std::uint64_t>(expectedPart_ + 1), error);
+    UniqueFd& fd = opened.fd;
     FileId id;
     if (fd.IsOpen() && !GetFileId(fd.Get(), id)) {
         error = errno;
@@ -189,14 +191,14 @@ std::unique_ptr<BufferedReader> Decoder::OpenNextPart(BufferedReader& part, Conv
         failure = report_.SameFile();
         return nullptr;
     }
-    auto next = std::make_unique<BufferedReader>(std::move(fd));
+    auto next = std::make_unique<BufferedReader>(std::move(fd), opened.offset, opened.length);
     const long number = ReadLeadingNumber(next->GetLine(format::kMaxLine));
     if (next->Error() != 0) {
         failure = report_.ReadSourceFailed(next->Error());
         return nullptr;
     }
     ++expectedPart_;
-    if (number != expectedPart_ || !partsRead_.Add(id)) {
+    if (number != expectedPart_ || !partsRead_.Add(id, opened.offset)) {
         failure = FailUnlessRepaired([&] { return report_.WrongOrder(); });
         return nullptr;
     }
@@ -208,20 +210,19 @@ ConversionResult Decoder::Run(const std::filesystem::path* target, std::filesyst
     written_ = written;
 
     int error = 0;
-    UniqueFd sourceFd = chain_.OpenFirst(error);
-    if (!sourceFd.IsOpen()) return report_.OpenSourceFailed(error);
-    FileId sourceId;
+    OpenedPart opened = chain_.OpenFirst(error);
+    if (!opened.fd.IsOpen()) return report_.OpenSourceFailed(error);
     struct stat st {};
-    if (::fstat(sourceFd.Get(), &st) != 0) return report_.OpenSourceFailed(errno);
-    sourceId = {st.st_dev, st.st_ino};
-    partsRead_.Add(sourceId);
-    firstSize_ = static_cast<std::uint64_t>(st.st_size);
-    if (st.st_size == 0) return report_.SourceIsEmpty();
+    if (::fstat(opened.fd.Get(), &st) != 0) return report_.OpenSourceFailed(errno);
+    partsRead_.Add({st.st_dev, st.st_ino}, opened.offset);
+    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+    firstSize_ = opened.offset < fileSize ? std::min(fileSize - opened.offset, opened.length) : 0;
+    if (firstSize_ == 0) return report_.SourceIsEmpty();
     if (target != nullptr && !out_.Create(*target, error)) {
         return report_.CreateTargetFailed(error);
     }
 
-    BufferedReader first(std::move(sourceFd));
+    BufferedReader first(std::move(opened.fd), opened.offset, opened.length);
     // The header is read once, and decides how the data are read.
     if (format::ReadHeader(first).kind == format::HeaderKind::Changed) return ReadLenientlyOnly();
     return ReadStrictly(first);
@@ -346,7 +347,7 @@ ConversionResult Decoder::ReadLenientlyInto() {
 }  // namespace
 
 ConversionResult HexToBin(ChainSource& chain, const std::filesystem::path& target, Services services,
-                          std::filesystem::path* written) {
+                          std::filesystem::path* written, PublishBatch* batch) {
     std::optional<FileId> targetId;
     struct stat st {};
     // A symbolic link at the target, even a dangling one, is an existing
@@ -365,6 +366,7 @@ ConversionResult HexToBin(ChainSource& chain, const std::filesystem::path& targe
         }
     }
     DecodedFile out;
+    out.PublishWith(batch);
     return Decoder(services, chain, out, targetId).Run(&target, written);
 }
 

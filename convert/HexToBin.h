@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "ChainSource.h"
+#include "DecodedFile.h"
 #include "Format.h"
 #include "Services.h"
 
@@ -24,8 +25,10 @@ ConversionResult HexToBin(const std::filesystem::path& source,
 ConversionResult CheckHexText(const std::filesystem::path& source, Services services);
 
 // The same for a chain whose parts come from elsewhere than one folder.
+// With a batch, the result gets its name when the batch is published
+// (DecodedFile.h), and `written` tells where it will go.
 ConversionResult HexToBin(ChainSource& chain, const std::filesystem::path& target, Services services,
-                          std::filesystem::path* written = nullptr);
+                          std::filesystem::path* written = nullptr, PublishBatch* batch = nullptr);
 ConversionResult CheckHexText(ChainSource& chain, Services services);
 
 }  // namespace calverdon

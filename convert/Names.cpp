@@ -9,14 +9,14 @@ std::string SafeFileName(std::string_view name) {
     if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
     if (name.empty() || name == "." || name == "..") return {};
     // Control characters would make a file name that rewrites a terminal
-    // when it is printed: C0, DEL and C1 (U+0080 to U+009F, two bytes in
-    // UTF-8) each become one "_".
+    // when it is printed, or reads otherwise than it is: C0, DEL, C1 and
+    // the controls of bidirectional text each become one "_".
     std::string safe;
     safe.reserve(name.size());
     for (std::size_t i = 0; i < name.size(); ++i) {
         const std::size_t control = ControlCharacterAt(name, i);
         safe += control == 0 ? name[i] : '_';
-        if (control == 2) ++i;
+        if (control > 1) i += control - 1;
     }
     return safe;
 }

@@ -1,5 +1,6 @@
 #include "TolerantReading.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -32,6 +33,14 @@ std::string RestOfLine(BufferedReader& in) {
     return line;
 }
 
+// The line that starts at the reader's position, without taking it: at
+// most kMaxHeaderLine bytes of it.
+std::string PeekLine(BufferedReader& in) {
+    const std::size_t have = in.Want(format::kMaxHeaderLine + 2);
+    const std::string_view ahead(reinterpret_cast<const char*>(in.Peek().data()), std::min(have, format::kMaxHeaderLine));
+    return std::string(ahead.substr(0, ahead.find_first_of("\r\n")));
+}
+
 // The next line that holds anything but quoting and blanks, made plain;
 // empty at the end of the file.
 std::string NextPlainLine(BufferedReader& in) {
@@ -56,7 +65,9 @@ private:
     // Opens the first part (`number` 1) or the one that stands at `number`
     // under the name `name`.
     LenientResult Open(const std::string& name, std::uint64_t number, std::unique_ptr<BufferedReader>& part);
-    Stop ReadData(BufferedReader& in);
+    // The data of a part, up to its end; `next` is the number of the part
+    // that follows it.
+    Stop ReadData(BufferedReader& in, std::uint64_t next);
     LenientResult Ended(Kind kind, int error = 0) {
         Flush();
         if (out_.Error() != 0) return {Kind::WriteFailed, out_.Error(), {}};
@@ -90,20 +101,21 @@ private:
     std::uint64_t doneBefore_ = 0;  // bytes of the parts before the current one
     std::string nextName_;
     std::array<unsigned char, 64 * 1024> pending_{};
+    std::array<unsigned char, 32 * 1024 + 1> decoded_{};
     std::size_t used_ = 0;
 };
 
 LenientResult TolerantChain::Open(const std::string& name, std::uint64_t number,
                                   std::unique_ptr<BufferedReader>& part) {
     int error = 0;
-    UniqueFd fd = number == 1 ? chain_.OpenFirst(error) : chain_.OpenNext(name, number, error);
+    OpenedPart opened = number == 1 ? chain_.OpenFirst(error) : chain_.OpenNext(name, number, error);
     FileId id;
-    if (fd.IsOpen() && !GetFileId(fd.Get(), id)) error = errno;
-    if (!fd.IsOpen() || error != 0) return {Kind::PartMissing, error, name};
+    if (opened.fd.IsOpen() && !GetFileId(opened.fd.Get(), id)) error = errno;
+    if (!opened.fd.IsOpen() || error != 0) return {Kind::PartMissing, error, name};
     if (avoid_ && id == *avoid_) return {Kind::SameFile, 0, {}};
-    if (!partsRead_.Add(id)) return {Kind::WrongOrder, 0, {}};
+    if (!partsRead_.Add(id, opened.offset)) return {Kind::WrongOrder, 0, {}};
     if (part) doneBefore_ += part->Offset();
-    part = std::make_unique<BufferedReader>(std::move(fd));
+    part = std::make_unique<BufferedReader>(std::move(opened.fd), opened.offset, opened.length);
     return {Kind::Verified, 0, {}};
 }
 
@@ -119,7 +131,7 @@ LenientResult TolerantChain::Run() {
     if (part->Error() != 0) return {Kind::ReadFailed, part->Error(), {}};
     if (!header) return {Kind::NotHexText, 0, {}};
     for (std::int64_t expected = 2;; ++expected) {
-        const Stop stop = ReadData(*part);
+        const Stop stop = ReadData(*part, static_cast<std::uint64_t>(expected));
         if (part->Error() != 0) return Ended(Kind::ReadFailed, part->Error());
         if (stop == Stop::StopRequested) return {Kind::Stopped, 0, {}};
         if (stop == Stop::DataEnded) return Ended(Kind::Mismatch);
@@ -141,40 +153,31 @@ LenientResult TolerantChain::Run() {
     }
 }
 
-TolerantChain::Stop TolerantChain::ReadData(BufferedReader& in) {
-    bool lineStart = true;
-    int high = -1;
-    std::size_t sinceProgress = 0;
-    for (int c = in.Get(); c >= 0; c = in.Get()) {
-        if (++sinceProgress == 64 * 1024) {
-            sinceProgress = 0;
-            if (AdvanceProgress(in)) return Stop::StopRequested;
-        }
-        const auto byte = static_cast<unsigned char>(c);
-        // Line ends, blanks, and quote markers at the start of a line.
-        if (IsLineEnd(byte) || IsBlank(byte) || (lineStart && byte == '>')) {
-            lineStart = lineStart || IsLineEnd(byte);
-            continue;
-        }
-        lineStart = false;
-        const int digit = kHexDigitValue[byte];
-        if (digit < 16) {
-            if (high < 0) {
-                high = digit;
-            } else {
-                Emit(static_cast<unsigned char>(high << 4 | digit));
-                high = -1;
+TolerantChain::Stop TolerantChain::ReadData(BufferedReader& in, std::uint64_t next) {
+    format::LenientData data;
+    for (auto span = in.Peek(); !span.empty(); span = in.Peek()) {
+        const std::string_view piece(reinterpret_cast<const char*>(span.data()), std::min<std::size_t>(span.size(), 64 * 1024));
+        std::size_t produced = 0;
+        format::LenientData::Event event = format::LenientData::Event::None;
+        const std::size_t read = data.Feed(piece, decoded_.data(), produced, event);
+        for (std::size_t i = 0; i < produced; ++i) Emit(decoded_[i]);
+        in.Consume(read);
+        if (AdvanceProgress(in)) return Stop::StopRequested;
+        switch (event) {
+            case format::LenientData::Event::None:
+                continue;
+            case format::LenientData::Event::Garbled:
+                return Stop::DataEnded;
+            case format::LenientData::Event::EndLine:
+                return Stop::EndLine;
+            case format::LenientData::Event::Continuation: {
+                const std::string rest = RestOfLine(in);
+                const format::ContinuationName choice = format::ChooseContinuationName(rest, PeekLine(in), next);
+                if (choice.usesFollowing) RestOfLine(in);
+                nextName_ = choice.name;
+                return Stop::Continuation;
             }
-            continue;
         }
-        // A marker inside a pair, or anything but digits and markers, is
-        // nothing mail does to a file: the data end here.
-        if (high >= 0 || (c != '+' && c != '~') || in.Want(1) < 1 || in.Peek()[0] != c) return Stop::DataEnded;
-        in.Consume(1);
-        AdvanceProgress(in);
-        if (c == '~') return Stop::EndLine;
-        nextName_ = format::LenientContinuationName(RestOfLine(in));
-        return Stop::Continuation;
     }
     return Stop::DataEnded;
 }

@@ -181,9 +181,20 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 std::size_t ControlCharacterAt(std::string_view utf8, std::size_t at) {
     const auto c = static_cast<unsigned char>(utf8[at]);
     if (c < 0x20 || c == 0x7F) return 1;
-    if (c != 0xC2 || at + 1 >= utf8.size()) return 0;
-    const auto next = static_cast<unsigned char>(utf8[at + 1]);
-    return next >= 0x80 && next <= 0x9F ? 2 : 0;
+    if (c == 0xC2 && at + 1 < utf8.size()) {
+        const auto next = static_cast<unsigned char>(utf8[at + 1]);
+        return next >= 0x80 && next <= 0x9F ? 2 : 0;
+    }
+    // The embedding, override and isolate controls of bidirectional text
+    // (U+202A to U+202E, U+2066 to U+2069) reorder what is shown around
+    // them: "rechnung\u202Efdp.exe" reads as an innocent name.
+    if (c == 0xE2 && at + 2 < utf8.size()) {
+        const auto second = static_cast<unsigned char>(utf8[at + 1]);
+        const auto third = static_cast<unsigned char>(utf8[at + 2]);
+        if (second == 0x80 && third >= 0xAA && third <= 0xAE) return 3;
+        if (second == 0x81 && third >= 0xA6 && third <= 0xA9) return 3;
+    }
+    return 0;
 }
 
 }  // namespace calverdon

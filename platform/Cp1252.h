@@ -28,7 +28,8 @@ std::string Utf8ToCp1252(std::string_view utf8, std::optional<char> replacement 
 std::string Utf16ToCp1252(std::u16string_view utf16, std::optional<char> replacement = '_');
 
 // How many bytes of the UTF-8 text at `at` form a control character: 1
-// for C0 and DEL, 2 for C1 (U+0080 to U+009F), 0 when none starts there.
+// for C0 and DEL, 2 for C1 (U+0080 to U+009F), 3 for the controls of
+// bidirectional text, 0 when none starts there.
 std::size_t ControlCharacterAt(std::string_view utf8, std::size_t at);
 
 // Appends one code point as UTF-8.

@@ -91,6 +91,20 @@ std::size_t ReadBufferSize(const UniqueFd& fd) {
 
 BufferedReader::BufferedReader(UniqueFd fd) : fd_(std::move(fd)), buffer_(ReadBufferSize(fd_)) {}
 
+BufferedReader::BufferedReader(UniqueFd fd, std::uint64_t offset, std::uint64_t length)
+    : fd_(std::move(fd)), left_(length) {
+    // As for a whole file: a small part gets a buffer of its own size.
+    std::uint64_t size = length;
+    struct stat st {};
+    if (::fstat(fd_.Get(), &st) == 0 && S_ISREG(st.st_mode)) {
+        const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+        size = std::min(length, fileSize > offset ? fileSize - offset : 0);
+    }
+    const bool small = size < UINT64_MAX - 64 && size + 64 < kFileBufferSize;
+    buffer_.resize(small ? static_cast<std::size_t>(size + 64) : kFileBufferSize);
+    if (offset != 0 && ::lseek(fd_.Get(), static_cast<off_t>(offset), SEEK_SET) < 0) error_ = errno;
+}
+
 bool BufferedReader::Refill() {
     if (eof_ || error_ != 0) return false;
     // Keep what is not consumed yet at the front of the buffer.
@@ -100,9 +114,15 @@ bool BufferedReader::Refill() {
     pos_ = 0;
     end_ = kept;
     while (end_ < buffer_.size()) {
-        const ssize_t got = sys::Read(fd_.Get(), buffer_.data() + end_, buffer_.size() - end_);
+        if (left_ == 0) {
+            eof_ = true;
+            return false;
+        }
+        const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - end_, left_));
+        const ssize_t got = sys::Read(fd_.Get(), buffer_.data() + end_, room);
         if (got > 0) {
             end_ += static_cast<std::size_t>(got);
+            left_ -= static_cast<std::uint64_t>(got);
             return true;
         }
         if (got == 0) {
@@ -193,6 +213,18 @@ bool BufferedWriter::Flush() {
                           static_cast<off64_t>(written_ - writebackStart_), SYNC_FILE_RANGE_WRITE);
         writebackStart_ = written_;
     }
+    return true;
+}
+
+bool BufferedWriter::TruncateTo(std::uint64_t position) {
+    if (!Flush()) return false;
+    if (::ftruncate(fd_.Get(), static_cast<off_t>(position)) != 0 ||
+        ::lseek(fd_.Get(), static_cast<off_t>(position), SEEK_SET) < 0) {
+        error_ = errno;
+        return false;
+    }
+    written_ = position;
+    writebackStart_ = std::min(writebackStart_, position);
     return true;
 }
 

@@ -70,6 +70,9 @@ public:
     static constexpr std::size_t kBufferSize = kFileBufferSize;
 
     explicit BufferedReader(UniqueFd fd);
+    // Reads only the `length` bytes from `offset` on, as if they were the
+    // whole file; Offset() counts from `offset`.
+    BufferedReader(UniqueFd fd, std::uint64_t offset, std::uint64_t length);
 
     // The bytes read ahead but not yet consumed; refills when empty.
     // An empty span means end of file or a read error (see Error()).
@@ -97,6 +100,7 @@ private:
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     std::size_t base_ = 0;  // file offset of buffer_[0]
+    std::uint64_t left_ = UINT64_MAX;  // bytes that may still be read
     bool eof_ = false;
     int error_ = 0;
 };
@@ -124,6 +128,11 @@ public:
     unsigned char* Reserve(std::size_t size);
     void Commit(std::size_t size) { used_ += size; }
     bool Flush();
+    // Bytes written so far, buffered ones included.
+    std::uint64_t Position() const { return written_ + used_; }
+    // Drops everything from `position` on (at most Position()); false on a
+    // failure, which Error() then tells.
+    bool TruncateTo(std::uint64_t position);
     // Starts the disk writes of what has been flushed every few megabytes,
     // so that a closing sync finds little left to do.
     void StartWritebackEarly() { writeback_ = true; }

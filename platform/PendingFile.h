@@ -43,6 +43,11 @@ public:
     bool PublishNew(const std::filesystem::path& target, bool sync, int& error);
     // Drops the file and whatever temporary name it has.
     void Discard();
+    // Flushes what is buffered, without a sync, so that a sync of the whole
+    // file system (syncfs) can then take the data to the disk.
+    bool Complete(int& error) { return Finish(false, error); }
+    // The descriptor, for such a sync; -1 when there is none.
+    int Descriptor() const { return writer_ ? writer_->Fd().Get() : -1; }
 
 private:
     bool Finish(bool sync, int& error);

@@ -57,6 +57,11 @@ int Fsync(int fd) {
     return Done(Call::Fsync, ::fsync(fd));
 }
 
+int SyncFs(int fd) {
+    if (Refused(Call::Fsync) != 0) return -1;
+    return Done(Call::Fsync, ::syncfs(fd));
+}
+
 int Close(int fd) {
     if (const int error = Refused(Call::Close); error != 0) {
         ::close(fd);

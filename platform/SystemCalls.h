@@ -17,7 +17,7 @@ enum class Call : int {
     OpenUnnamed,  // open() with O_TMPFILE: a file without a name
     Read,
     Write,
-    Fsync,
+    Fsync,        // fsync() and syncfs()
     Close,
     Link,         // link() and linkat()
     Rename,
@@ -45,6 +45,7 @@ int Open(const char* path, int flags, mode_t mode = 0);
 ssize_t Read(int fd, void* buffer, std::size_t size);
 ssize_t Write(int fd, const void* buffer, std::size_t size);
 int Fsync(int fd);
+int SyncFs(int fd);
 int Close(int fd);
 int Link(const char* from, const char* to);
 int LinkAt(int fromFolder, const char* from, int toFolder, const char* to, int flags);

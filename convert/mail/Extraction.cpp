@@ -1,17 +1,24 @@
 #include "Extraction.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "Chains.h"
 #include "File.h"
-#include "Messages.h"
 #include "MailScanner.h"
+#include "Messages.h"
 
 namespace calverdon::mail {
 namespace {
 
-// "3", "3 und 5", "2, 3 bis 5 und 8": the missing numbers as German text.
-std::string NumberList(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges, std::uint64_t& count) {
+namespace fs = std::filesystem;
+
+// "3", "3 und 5", "2, 3 bis 5 und 8": numbers as German text.
+std::string RangeList(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges, std::uint64_t& count) {
     std::string text;
     count = 0;
     for (std::size_t i = 0; i < ranges.size(); ++i) {
@@ -24,64 +31,43 @@ std::string NumberList(const std::vector<std::pair<std::uint32_t, std::uint32_t>
     return text;
 }
 
-// What is wrong with a chain that cannot be decoded, after its name.
-std::string Shortcoming(const Chain& chain) {
-    const std::size_t found = chain.parts.size();
-    if (!chain.conflicts.empty()) {
-        std::string numbers;
-        for (std::size_t i = 0; i < chain.conflicts.size(); ++i) {
-            if (i > 0) numbers += i + 1 == chain.conflicts.size() ? " und " : ", ";
-            numbers += std::to_string(chain.conflicts[i]);
-        }
-        return "Teil " + numbers + " in verschiedenen Fassungen gefunden, nicht umgewandelt (" +
-               std::to_string(found) + " Teile gefunden)";
-    }
-    std::uint64_t count = 0;
-    const std::string missing = NumberList(chain.missing, count);
-    const char* verb = count == 1 ? " fehlt" : " fehlen";
-    if (chain.total) {
-        const std::string total = std::to_string(*chain.total);
-        return "Teil " + missing + " von " + total + verb + " (" + std::to_string(found) + " von " + total +
-               " Teilen gefunden)";
-    }
-    std::string text = missing.empty() ? std::string() : "Teil " + missing + verb + ", ";
-    return text + "das letzte Teil fehlt (Gesamtzahl unbekannt), " + std::to_string(found) +
-           (found == 1 ? " Teil gefunden" : " Teile gefunden");
-}
-
-// The report line of a complete chain after decoding or checking it.
-std::string OutcomeLine(const Chain& chain, const ExtractResult& result, const std::string& shown, bool checkOnly) {
-    const std::string parts = std::to_string(chain.parts.size());
-    std::string line = (result.targetName.empty() ? shown : result.targetName) + ": " + parts + " von " + parts +
-                       " Teilen, ";
-    switch (result.result) {
-        case ConversionResult::Succeeded:
-            return line + (checkOnly ? "in Ordnung" : "umgewandelt in " + result.written.string());
-        case ConversionResult::ChecksumMismatch:
-            return line + "Prüfsummenfehler" + (checkOnly ? "" : ", geschrieben als " + result.written.string());
-        case ConversionResult::Failed:
-            break;
-    }
-    return line + "nicht umgewandelt";
-}
+std::string Parts(std::size_t count) { return std::to_string(count) + (count == 1 ? " Teil" : " Teile"); }
 
 class Extraction {
 public:
-    Extraction(Services services, bool checkOnly) : services_(services), checkOnly_(checkOnly) {}
-    ExtractionReport Run(const std::vector<std::filesystem::path>& sources, const std::filesystem::path& folder);
+    Extraction(Services services, Extract mode) : services_(services), mode_(mode) {}
+    ExtractionReport Run(const std::vector<fs::path>& sources, const fs::path& folder);
 
 private:
-    void Scan(MailScanner& scanner, const std::vector<std::filesystem::path>& sources);
-    void Decode(const Chain& chain, const std::filesystem::path& scratch, const std::filesystem::path& folder);
+    void Scan(MailScanner& scanner, const std::vector<fs::path>& sources);
+    // Where each complete chain goes: the newest of those that carry the
+    // same name gets it, the others a free name beside it.
+    std::map<const Chain*, fs::path> Targets(const std::vector<Chain>& chains, const fs::path& folder);
+    void Decode(const Chain& chain, const fs::path& target, const std::string& shown);
+    std::string Origin(const FoundPart& part) const;
+    std::string Shortcoming(const Chain& chain) const;
+
+    // After the batch is published: the lines of results that did not get
+    // the name they were told to get.
+    void Settle();
 
     Services services_;
-    bool checkOnly_;
+    Extract mode_;
+    const std::vector<MailInfo>* mails_ = nullptr;
+    // The results get their names together, with one sync of their data.
+    PublishBatch batch_;
+    struct Waiting {
+        std::size_t ticket;
+        std::size_t line;
+        fs::path planned;
+    };
+    std::vector<Waiting> waiting_;
     ExtractionReport report_;
     bool failed_ = false;
     bool incomplete_ = false;
 };
 
-void Extraction::Scan(MailScanner& scanner, const std::vector<std::filesystem::path>& sources) {
+void Extraction::Scan(MailScanner& scanner, const std::vector<fs::path>& sources) {
     int shown = -1;
     scanner.Scan(sources, [&](std::uint64_t done, std::uint64_t total) {
         const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
@@ -97,37 +83,162 @@ void Extraction::Scan(MailScanner& scanner, const std::vector<std::filesystem::p
     }
 }
 
-void Extraction::Decode(const Chain& chain, const std::filesystem::path& scratch, const std::filesystem::path& folder) {
-    const std::string name = ChainTargetName(chain);
-    const std::string shown = name.empty() ? "(ohne Namen)" : name;
-    if (!chain.Complete()) {
-        report_.lines.push_back(shown + ": " + Shortcoming(chain));
-        incomplete_ = true;
-        return;
-    }
-    const ExtractResult result = ExtractChain(chain, scratch, folder, services_, checkOnly_);
-    report_.lines.push_back(OutcomeLine(chain, result, shown, checkOnly_));
-    failed_ = failed_ || result.result == ConversionResult::Failed;
-    incomplete_ = incomplete_ || result.result == ConversionResult::ChecksumMismatch;
+std::string Extraction::Origin(const FoundPart& part) const {
+    std::string where;
+    if (!part.mails.empty() && part.mails.front() < mails_->size()) where = DescribeMail((*mails_)[part.mails.front()]);
+    if (where.empty() && !part.files.empty()) where = part.files.front();
+    if (part.names.empty()) return where.empty() ? std::string("(ohne Namen)") : where;
+    return where.empty() ? part.names.front() : part.names.front() + " aus " + where;
 }
 
-ExtractionReport Extraction::Run(const std::vector<std::filesystem::path>& sources,
-                                 const std::filesystem::path& folder) {
+std::string Extraction::Shortcoming(const Chain& chain) const {
+    const std::size_t found = chain.Found();
+    if (!chain.competing.empty()) {
+        // Say which parts compete for which place, and where each came from.
+        std::string text;
+        for (const Chain::Competition& competition : chain.competing) {
+            if (!text.empty()) text += "; ";
+            text += "Teil " + std::to_string(competition.number) + " in verschiedenen Fassungen gefunden";
+            std::string from;
+            for (const FoundPart* part : competition.parts) from += (from.empty() ? "" : ", ") + Origin(*part);
+            if (!from.empty()) text += " (" + from + ")";
+        }
+        return text + ", nicht umgewandelt (" + Parts(found) + " gefunden)";
+    }
+    std::uint64_t count = 0;
+    const std::string missing = RangeList(chain.missing, count);
+    const char* verb = count == 1 ? " fehlt" : " fehlen";
+    if (chain.total) {
+        const std::string total = std::to_string(*chain.total);
+        return "Teil " + missing + " von " + total + verb + " (" + std::to_string(found) + " von " + total +
+               " Teilen gefunden)";
+    }
+    std::string text = missing.empty() ? std::string() : "Teil " + missing + verb + ", ";
+    return text + "der letzte Teil fehlt (Gesamtzahl unbekannt), " + Parts(found) + " gefunden";
+}
+
+std::map<const Chain*, fs::path> Extraction::Targets(const std::vector<Chain>& chains, const fs::path& folder) {
+    std::map<std::string, std::vector<const Chain*>> byName;
+    for (const Chain& chain : chains) {
+        if (chain.Complete() && !ChainTargetName(chain).empty()) byName[ChainTargetName(chain)].push_back(&chain);
+    }
+    std::map<const Chain*, fs::path> targets;
+    std::set<fs::path> taken;
+    for (auto& [name, group] : byName) {
+        // The newest first; chains of the same date in an order of their
+        // own, whatever the order of the mails.
+        std::sort(group.begin(), group.end(), [](const Chain* a, const Chain* b) {
+            if (a->First().date != b->First().date) return a->First().date > b->First().date;
+            return a->First().digest.hash < b->First().digest.hash;
+        });
+        const fs::path wanted = folder / name;
+        targets[group.front()] = wanted;
+        taken.insert(wanted);
+        for (std::size_t i = 1; i < group.size(); ++i) {
+            // "bericht (2).pdf", or the next number that nothing uses.
+            for (int n = 2;; ++n) {
+                const fs::path candidate =
+                    folder / (wanted.stem().string() + " (" + std::to_string(n) + ")" + wanted.extension().string());
+                struct stat st {};
+                if (taken.contains(candidate) || ::lstat(candidate.c_str(), &st) == 0) continue;
+                targets[group[i]] = candidate;
+                taken.insert(candidate);
+                break;
+            }
+        }
+    }
+    return targets;
+}
+
+void Extraction::Decode(const Chain& chain, const fs::path& target, const std::string& shown) {
+    const ExtractResult result = ExtractChain(chain, target, services_, mode_, &batch_);
+    if (result.ticket) waiting_.push_back({*result.ticket, report_.lines.size(), result.written});
+    const std::string parts = std::to_string(chain.parts.size());
+    std::string line = shown + ": " + parts + " von " + parts + " Teilen, ";
+    const bool check = mode_ == Extract::CheckOnly;
+    switch (result.result) {
+        case ConversionResult::Succeeded:
+            line += check ? "in Ordnung" : "umgewandelt in " + result.written.string();
+            if (result.repaired) line += "; Zeilenenden oder E-Mail-Zitatzeichen wurden repariert, die Prüfsumme stimmt";
+            break;
+        case ConversionResult::ChecksumMismatch:
+            line += "Prüfsummenfehler" + (check ? std::string() : ", geschrieben als " + result.written.string());
+            incomplete_ = true;
+            break;
+        case ConversionResult::Failed:
+            line += "nicht umgewandelt";
+            failed_ = true;
+            break;
+    }
+    report_.lines.push_back(line);
+}
+
+void Extraction::Settle() {
+    batch_.Publish();
+    for (const Waiting& waiting : waiting_) {
+        const PublishBatch::Outcome& outcome = batch_.Result(waiting.ticket);
+        std::string& line = report_.lines[waiting.line];
+        const std::string planned = waiting.planned.string();
+        const auto at = line.find(planned);
+        if (!outcome.published) {
+            // The name could not be given: nothing was written.
+            const auto comma = line.rfind(", ", at);
+            line = line.substr(0, comma) + ", nicht umgewandelt: Fehler " + std::to_string(outcome.error) +
+                   " beim Schreiben der Zieldatei";
+            failed_ = true;
+        } else if (outcome.written != waiting.planned && at != std::string::npos) {
+            line.replace(at, planned.size(), outcome.written.string());
+        }
+    }
+}
+
+ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs::path& folder) {
+    if (mode_ == Extract::Decode) {
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            report_.errors.push_back("Der Zielordner " + folder.string() + " besteht nicht.");
+            report_.outcome = Outcome::Failed;
+            return report_;
+        }
+    }
     std::unique_ptr<ScratchFolder> scratch;
     try {
-        scratch = std::make_unique<ScratchFolder>();
-    } catch (const std::filesystem::filesystem_error& e) {
+        scratch = std::make_unique<ScratchFolder>("calverdon-mail");
+    } catch (const fs::filesystem_error& e) {
         report_.errors.push_back("Fehler " + std::to_string(e.code().value()) + " beim Anlegen des Arbeitsordners.");
         report_.outcome = Outcome::Failed;
         return report_;
     }
-    MailScanner scanner(scratch->Path());
+    MailScanner scanner(*scratch);
+    mails_ = &scanner.Mails();
     Scan(scanner, sources);
-    const Linked linked = LinkChains(scanner.Parts());
-    for (const Chain& chain : linked.chains) Decode(chain, scratch->Path(), folder);
+    const Linked linked = LinkChains(scanner.Parts(), scanner.Mails());
+    const std::map<const Chain*, fs::path> targets = Targets(linked.chains, folder);
+    std::map<std::string, int> sameName;
+    for (const Chain& chain : linked.chains) ++sameName[ChainTargetName(chain)];
+    for (const Chain& chain : linked.chains) {
+        const std::string name = ChainTargetName(chain);
+        std::string shown = name.empty() ? "(ohne Namen)" : name;
+        // Chains that carry the same name are told apart by where they came.
+        if (sameName[name] > 1) shown += " (" + Origin(chain.First()) + ")";
+        const auto target = targets.find(&chain);
+        if (chain.Complete() && target == targets.end()) {
+            const std::string parts = std::to_string(chain.parts.size());
+            report_.lines.push_back(shown + ": " + parts + " von " + parts +
+                                    " Teilen, nicht umgewandelt: der erste Teil nennt keinen Dateinamen");
+            failed_ = true;
+            continue;
+        }
+        if (!chain.Complete()) {
+            report_.lines.push_back(shown + ": " + Shortcoming(chain));
+            incomplete_ = true;
+            continue;
+        }
+        Decode(chain, target->second, shown);
+    }
+    Settle();
     for (const FoundPart* stray : linked.strays) {
-        report_.lines.push_back((stray->names.empty() ? "(ohne Namen)" : stray->names.front()) + ": Teil " +
-                                std::to_string(stray->number) + " ohne erstes Teil");
+        report_.lines.push_back(Origin(*stray) + ": Teil " + std::to_string(stray->number) + " ohne ersten Teil");
         incomplete_ = true;
     }
     if (linked.chains.empty() && linked.strays.empty()) {
@@ -141,9 +252,9 @@ ExtractionReport Extraction::Run(const std::vector<std::filesystem::path>& sourc
 
 }  // namespace
 
-ExtractionReport ExtractAll(const std::vector<std::filesystem::path>& sources, const std::filesystem::path& folder,
-                            Services services, bool checkOnly) {
-    return Extraction(services, checkOnly).Run(sources, folder);
+ExtractionReport ExtractAll(const std::vector<fs::path>& sources, const fs::path& folder, Services services,
+                            bool checkOnly) {
+    return Extraction(services, checkOnly ? Extract::CheckOnly : Extract::Decode).Run(sources, folder);
 }
 
 }  // namespace calverdon::mail

@@ -2,29 +2,28 @@
 
 #include <fcntl.h>
 #include <gmime/gmime.h>
-#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 
-#include "File.h"
-#include "Names.h"
-#include "PartText.h"
 #include "Cp1252.h"
+#include "File.h"
+#include "MailForm.h"
+#include "Names.h"
+#include "TextForms.h"
 
 namespace calverdon::mail {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A part must announce itself within this many bytes of the start of its
-// content; only that much is read of anything that is not a part.
-constexpr std::size_t kHeadSize = 64 * 1024;
-constexpr std::size_t kCopyBuffer = 256 * 1024;
+constexpr std::size_t kReadBuffer = 256 * 1024;
 // Deeper nesting of multiparts and attached mails is not searched.
 constexpr int kMaxDepth = 64;
 
@@ -41,48 +40,229 @@ void InitGMime() {
     std::call_once(once, [] { g_mime_init(); });
 }
 
-// Whether the text starts like a mail: a header field name and a colon.
-bool LooksLikeHeader(std::string_view head) {
-    std::size_t i = 0;
-    while (i < head.size() && head[i] > ' ' && head[i] < 127 && head[i] != ':') ++i;
-    return i > 0 && i < head.size() && head[i] == ':';
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-bool SameBytes(const fs::path& a, const fs::path& b) {
-    std::ifstream first(a, std::ios::binary);
-    std::ifstream second(b, std::ios::binary);
-    std::vector<char> x(64 * 1024);
-    std::vector<char> y(64 * 1024);
-    while (first && second) {
-        first.read(x.data(), static_cast<std::streamsize>(x.size()));
-        second.read(y.data(), static_cast<std::streamsize>(y.size()));
-        if (first.gcount() != second.gcount()) return false;
-        if (!std::equal(x.begin(), x.begin() + first.gcount(), y.begin())) return false;
+// Names as the content declares them: UTF-8 where it says so and they are,
+// Windows-1252 otherwise, which is what the format writes.
+std::string NameText(std::string_view bytes, bool utf8) {
+    if (utf8 && g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr)) return std::string(bytes);
+    return Cp1252ToUtf8(bytes);
+}
+
+std::int64_t FileDate(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_mtime) : 0;
+}
+
+std::string Header(GMimeObject* object, const char* name) {
+    const char* value = g_mime_object_get_header(object, name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+MailInfo EvidenceOf(GMimeMessage* message) {
+    MailInfo info;
+    if (const char* id = g_mime_message_get_message_id(message)) info.messageId = id;
+    GMimeObject* object = GMIME_OBJECT(message);
+    info.references = MessageIds(Header(object, "In-Reply-To"));
+    for (std::string& id : MessageIds(Header(object, "References"))) {
+        if (!Contains(info.references, id)) info.references.push_back(std::move(id));
     }
-    return !first.bad() && !second.bad() && first.eof() && second.eof();
+    if (const char* subject = g_mime_message_get_subject(message)) ReadSubject(subject, info);
+    if (InternetAddressList* from = g_mime_message_get_from(message);
+        from != nullptr && internet_address_list_length(from) > 0) {
+        InternetAddress* address = internet_address_list_get_address(from, 0);
+        if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
+            if (const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address))) {
+                info.from = addr;
+                std::transform(info.from.begin(), info.from.end(), info.from.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            }
+        }
+    }
+    if (GDateTime* date = g_mime_message_get_date(message)) info.date = g_date_time_to_unix(date);
+    info.chainId = Header(object, "X-Calverdon-Kette").substr(0, 200);
+    ReadPartOfTotal(Header(object, "X-Calverdon-Teil").substr(0, 100), info.headerPart, info.headerTotal);
+    return info;
 }
 
-// Walks the MIME tree of one message and offers every leaf to the scanner.
-class TreeWalker {
-public:
-    explicit TreeWalker(MailScanner& scanner) : scanner_(scanner) {}
+bool IsType(GMimeObject* object, const char* type, const char* subtype) {
+    GMimeContentType* contentType = g_mime_object_get_content_type(object);
+    return contentType != nullptr && g_mime_content_type_is_type(contentType, type, subtype);
+}
 
-    void Walk(GMimeObject* object, int depth) {
-        if (object == nullptr || depth > kMaxDepth) return;
-        if (GMIME_IS_MESSAGE_PART(object)) {
-            GMimeMessage* message = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-            if (message != nullptr) Walk(g_mime_message_get_mime_part(message), depth + 1);
-        } else if (GMIME_IS_MULTIPART(object)) {
-            GMimeMultipart* multipart = GMIME_MULTIPART(object);
-            const int count = g_mime_multipart_get_count(multipart);
-            for (int i = 0; i < count; ++i) Walk(g_mime_multipart_get_part(multipart, i), depth + 1);
-        } else if (GMIME_IS_PART(object)) {
-            Offer(GMIME_PART(object));
+bool DeclaresUtf8(GMimeObject* object) {
+    const char* charset = g_mime_object_get_content_type_parameter(object, "charset");
+    return charset != nullptr && (g_ascii_strcasecmp(charset, "utf-8") == 0 || g_ascii_strcasecmp(charset, "utf8") == 0);
+}
+
+// A reader over a GMime stream, passed through a text form when given.
+class FormReader {
+public:
+    FormReader(GMimeStream* stream, std::unique_ptr<TextForm> form) : stream_(stream), form_(std::move(form)) {}
+
+    long Read(char* buffer, std::size_t size) {
+        if (!form_) return static_cast<long>(g_mime_stream_read(stream_, buffer, size));
+        while (pending_.size() - used_ < size && !ended_) {
+            char raw[64 * 1024];
+            const gssize got = g_mime_stream_read(stream_, raw, sizeof raw);
+            if (got < 0) return -1;
+            if (got == 0) {
+                form_->Finish(pending_);
+                ended_ = true;
+            } else {
+                form_->Process(std::string_view(raw, static_cast<std::size_t>(got)), pending_);
+            }
         }
+        const std::size_t n = std::min(size, pending_.size() - used_);
+        std::memcpy(buffer, pending_.data() + used_, n);
+        used_ += n;
+        if (used_ == pending_.size()) {
+            pending_.clear();
+            used_ = 0;
+        }
+        return static_cast<long>(n);
     }
 
 private:
-    void Offer(GMimePart* part) {
+    GMimeStream* stream_;
+    std::unique_ptr<TextForm> form_;
+    std::string pending_;
+    std::size_t used_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+std::string MailSafeName(std::string_view utf8) {
+    std::string name = SafeFileName(utf8);
+    if (name.starts_with('.')) name[0] = '_';
+    return name;
+}
+
+// Writes each part a splitter finds into the file of copies and hands it
+// to the scanner.
+class CopySink final : public PartSink {
+public:
+    CopySink(MailScanner& scanner, const MailScanner::Arrival& arrival) : scanner_(scanner), arrival_(arrival) {}
+
+    void Begin() override {
+        if (!scanner_.copies_ && !failed_) {
+            scanner_.copiesPath_ = scanner_.scratch_.NewFile();
+            UniqueFd fd(::open(scanner_.copiesPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (!fd.IsOpen()) {
+                scanner_.unreadable_.emplace_back(scanner_.copiesPath_, errno);
+                failed_ = true;
+                return;
+            }
+            scanner_.copies_.emplace(std::move(fd));
+        }
+        start_ = scanner_.copies_ ? scanner_.copies_->Position() : 0;
+        lastWasCr_ = false;
+    }
+    // Line ends that mail made LF alone are CR LF again in the copy, as
+    // the format writes them, so that a part that mail changed in nothing
+    // else is read the strict way.
+    void Write(std::string_view text) override {
+        if (!scanner_.copies_) return;
+        BufferedWriter& out = *scanner_.copies_;
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t lf = text.find('\n', start);
+            const std::size_t end = lf == std::string_view::npos ? text.size() : lf;
+            out.Write(text.substr(start, end - start));
+            if (end > start) lastWasCr_ = text[end - 1] == '\r';
+            if (lf == std::string_view::npos) break;
+            out.Write(lastWasCr_ ? std::string_view("\n") : std::string_view("\r\n"));
+            lastWasCr_ = false;
+            start = lf + 1;
+        }
+    }
+    void End(const SplitPart& split) override {
+        if (!scanner_.copies_) return;
+        BufferedWriter& out = *scanner_.copies_;
+        if (out.Error() != 0) {
+            scanner_.unreadable_.emplace_back(scanner_.copiesPath_, out.Error());
+            return;
+        }
+        FoundPart part;
+        part.file = scanner_.copiesPath_;
+        part.offset = start_;
+        part.size = out.Position() - start_;
+        part.number = split.number;
+        part.end = split.end;
+        part.digest = split.digest;
+        if (split.number == 1) part.headerName = MailSafeName(NameText(split.headerName, arrival_.utf8));
+        if (split.end == PartEnd::Continues) part.nextName = SafeFileName(NameText(split.nextName, arrival_.utf8));
+        // A part known already needs no second copy: it was the last
+        // thing written.
+        if (!scanner_.Keep(std::move(part), arrival_)) out.TruncateTo(start_);
+    }
+
+private:
+    MailScanner& scanner_;
+    const MailScanner::Arrival& arrival_;
+    std::uint64_t start_ = 0;
+    bool lastWasCr_ = false;
+    bool failed_ = false;
+};
+
+namespace {
+
+// Walks the MIME tree of one message and offers every text in it.
+class TreeWalker {
+public:
+    TreeWalker(MailScanner& scanner, ScratchFolder& scratch, std::string shown)
+        : scanner_(scanner), scratch_(scratch), shown_(std::move(shown)) {}
+
+    void WalkMessage(GMimeMessage* message, int depth) {
+        if (message == nullptr || depth > kMaxDepth) return;
+        MailInfo info = EvidenceOf(message);
+        const std::int64_t date = info.date;
+        const std::uint32_t mail = scanner_.AddMail(std::move(info));
+        Walk(g_mime_message_get_mime_part(message), mail, date, depth + 1);
+    }
+
+private:
+    void Walk(GMimeObject* object, std::uint32_t mail, std::int64_t date, int depth) {
+        if (object == nullptr || depth > kMaxDepth) return;
+        if (GMIME_IS_MESSAGE_PART(object)) {
+            WalkMessage(g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)), depth + 1);
+        } else if (GMIME_IS_MULTIPART(object)) {
+            GMimeMultipart* multipart = GMIME_MULTIPART(object);
+            const int count = g_mime_multipart_get_count(multipart);
+            if (IsType(object, "multipart", "alternative")) {
+                // One text in several forms: the plain one, else HTML.
+                if (GMimeObject* chosen = Alternative(multipart)) return Walk(chosen, mail, date, depth + 1);
+            }
+            for (int i = 0; i < count; ++i) Walk(g_mime_multipart_get_part(multipart, i), mail, date, depth + 1);
+        } else if (GMIME_IS_PART(object)) {
+            Offer(GMIME_PART(object), mail, date, depth);
+        }
+    }
+
+    static bool Holds(GMimeObject* object, const char* subtype) {
+        if (IsType(object, "text", subtype)) return true;
+        if (!GMIME_IS_MULTIPART(object)) return false;
+        GMimeMultipart* multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+            if (IsType(g_mime_multipart_get_part(multipart, i), "text", subtype)) return true;
+        }
+        return false;
+    }
+
+    static GMimeObject* Alternative(GMimeMultipart* multipart) {
+        for (const char* subtype : {"plain", "html"}) {
+            for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+                GMimeObject* part = g_mime_multipart_get_part(multipart, i);
+                if (Holds(part, subtype)) return part;
+            }
+        }
+        return nullptr;
+    }
+
+    void Offer(GMimePart* part, std::uint32_t mail, std::int64_t date, int depth) {
+        GMimeObject* object = GMIME_OBJECT(part);
         GMimeDataWrapper* content = g_mime_part_get_content(part);
         if (content == nullptr) return;
         GMimeStream* raw = g_mime_data_wrapper_get_stream(content);
@@ -94,32 +274,126 @@ private:
             GPtr<GMimeFilter> filter(g_mime_filter_basic_new(encoding, FALSE));
             g_mime_stream_filter_add(GMIME_STREAM_FILTER(decoded.get()), filter.get());
         }
+        // A forwarded mail that was given a transfer encoding of its own.
+        if (IsType(object, "message", "rfc822")) return WalkEncodedMessage(decoded.get(), depth);
+
+        MailScanner::Arrival arrival;
         // GMime gives the name decoded (RFC 2231 and 2047), in UTF-8.
-        const char* filename = g_mime_part_get_filename(part);
-        scanner_.Offer(
-            [&](char* buffer, std::size_t size) -> long {
-                return static_cast<long>(g_mime_stream_read(decoded.get(), buffer, size));
-            },
-            filename != nullptr ? SafeFileName(filename) : std::string(), true);
+        if (const char* filename = g_mime_part_get_filename(part)) arrival.name = MailSafeName(filename);
+        arrival.mail = mail;
+        arrival.file = shown_;
+        arrival.date = date;
+        arrival.utf8 = DeclaresUtf8(object);
+        std::unique_ptr<TextForm> form;
+        if (IsType(object, "text", "html")) {
+            // HTML is read as UTF-8, whatever it was written in.
+            if (const char* charset = g_mime_object_get_content_type_parameter(object, "charset");
+                charset != nullptr && !arrival.utf8) {
+                GPtr<GMimeFilter> toUtf8(g_mime_filter_charset_new(charset, "UTF-8"));
+                if (toUtf8) g_mime_stream_filter_add(GMIME_STREAM_FILTER(decoded.get()), toUtf8.get());
+                arrival.utf8 = toUtf8 != nullptr;
+            }
+            form = std::make_unique<HtmlText>();
+        } else if (IsType(object, "text", "plain")) {
+            const char* format = g_mime_object_get_content_type_parameter(object, "format");
+            const char* delsp = g_mime_object_get_content_type_parameter(object, "delsp");
+            if (format != nullptr && g_ascii_strcasecmp(format, "flowed") == 0) {
+                form = std::make_unique<Unflow>(delsp != nullptr && g_ascii_strcasecmp(delsp, "yes") == 0);
+            }
+        }
+        FormReader reader(decoded.get(), std::move(form));
+        scanner_.Offer([&](char* buffer, std::size_t size) { return reader.Read(buffer, size); }, arrival, true);
     }
 
+    // The mail is written out to the scratch folder and read from there,
+    // so that its size does not count in memory.
+    void WalkEncodedMessage(GMimeStream* decoded, int depth) {
+        if (depth + 1 > kMaxDepth) return;
+        const fs::path copy = scratch_.NewFile();
+        {
+            UniqueFd out(::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (!out.IsOpen()) return;
+            BufferedWriter writer(std::move(out));
+            char buffer[64 * 1024];
+            for (gssize got; (got = g_mime_stream_read(decoded, buffer, sizeof buffer)) > 0;) {
+                writer.Write(buffer, static_cast<std::size_t>(got));
+            }
+            if (!writer.Close(false)) return;
+        }
+        int error = 0;
+        UniqueFd in = OpenForReading(copy, error);
+        if (in.IsOpen()) ParseMessages(in.Release(), scanner_, scratch_, shown_, false, 0, 0, {}, depth + 1);
+        std::error_code ignored;
+        fs::remove(copy, ignored);
+    }
+
+public:
+    // Parses the messages of a file (one, or an mbox) and walks them.
+    static void ParseMessages(int fd, MailScanner& scanner, ScratchFolder& scratch, const std::string& shown,
+                              bool mbox, std::uint64_t base, std::uint64_t total,
+                              const MailScanner::Progress& progress, int depth) {
+        UniqueFd file(fd);
+        // A mail whose header blocks go beyond all measure is read from a
+        // copy that keeps only their beginning: the parser would keep
+        // every field of them in memory.
+        fs::path capped;
+        if (HeadersNeedCapping(file.Get())) {
+            capped = scratch.NewFile();
+            if (!WriteCappedCopy(file.Get(), capped)) return;
+            int error = 0;
+            file = OpenForReading(capped, error);
+            if (!file.IsOpen()) return;
+        }
+        // With a persistent stream the bodies stay in the file and are
+        // read from there when offered.
+        GPtr<GMimeStream> stream(g_mime_stream_fs_new(file.Release()));
+        GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+        g_mime_parser_set_persist_stream(parser.get(), TRUE);
+        // mbox: messages begin at "From " lines. Body lines that began so
+        // were quoted as ">From " (mboxo) or ">From ", ">>From " ...
+        // (mboxrd) by the writer; neither matters here, as no line of a
+        // hex-text part, nor of base64, nor of quoted-printable that
+        // escapes "From ", begins so.
+        g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
+        TreeWalker walker(scanner, scratch, shown);
+        do {
+            GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+            if (!message) break;
+            walker.WalkMessage(message.get(), depth);
+            if (progress) {
+                progress(base + static_cast<std::uint64_t>(std::max<gint64>(0, g_mime_parser_tell(parser.get()))),
+                         total);
+            }
+        } while (mbox && !g_mime_parser_eos(parser.get()));
+        if (!capped.empty()) {
+            std::error_code ignored;
+            fs::remove(capped, ignored);
+        }
+    }
+
+private:
     MailScanner& scanner_;
+    ScratchFolder& scratch_;
+    std::string shown_;
 };
+
+// The key under which parts that carry the same data are one.
+std::string DataKey(const FoundPart& part) {
+    std::string key(reinterpret_cast<const char*>(part.digest.hash.data()), part.digest.hash.size());
+    key += std::to_string(part.number) + '/' + std::to_string(part.digest.bytes) + '/' +
+           std::to_string(static_cast<int>(part.end)) + '/' + part.nextName + '/' + part.headerName;
+    if (part.end == PartEnd::Last) key += '/' + std::to_string(part.digest.endChecksum.value);
+    return key;
+}
 
 }  // namespace
 
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "calverdon-mail-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw fs::filesystem_error("mkdtemp", std::error_code(errno, std::generic_category()));
-    path_ = pattern;
-}
+MailScanner::MailScanner(ScratchFolder& scratch) : scratch_(scratch) { InitGMime(); }
 
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
+std::uint32_t MailScanner::AddMail(MailInfo info) {
+    mails_.push_back(std::move(info));
+    return static_cast<std::uint32_t>(mails_.size() - 1);
 }
-
-MailScanner::MailScanner(fs::path scratch) : scratch_(std::move(scratch)) { InitGMime(); }
 
 void MailScanner::Scan(const std::vector<fs::path>& inputs, const Progress& progress) {
     std::vector<std::pair<fs::path, std::uint64_t>> files;
@@ -159,120 +433,74 @@ void MailScanner::Scan(const std::vector<fs::path>& inputs, const Progress& prog
         if (!fd.IsOpen()) {
             unreadable_.emplace_back(path, error);
         } else {
-            ScanFile(fd.Release(), SafeFileName(path.filename().string()), done, total, progress);
+            const std::int64_t date = FileDate(fd.Get());
+            ScanFile(fd.Release(), path.string(), path.filename(), date, done, total, progress);
         }
         done += size;
         if (progress) progress(done, total);
     }
+    FinishCopies();
 }
 
-void MailScanner::ScanFile(int fdNumber, const std::string& name, std::uint64_t base, std::uint64_t total,
-                           const Progress& progress) {
+void MailScanner::FinishCopies() {
+    if (copies_ && !copies_->Flush()) unreadable_.emplace_back(copiesPath_, copies_->Error());
+}
+
+void MailScanner::ScanFile(int fdNumber, const std::string& shown, const fs::path& name, std::int64_t date,
+                           std::uint64_t base, std::uint64_t total, const Progress& progress) {
     UniqueFd fd(fdNumber);
-    std::string head(kHeadSize, '\0');
+    std::string head(PartSplitter::kSearchLimit, '\0');
     const ssize_t got = ::pread(fd.Get(), head.data(), head.size(), 0);
     if (got <= 0) return;
     head.resize(static_cast<std::size_t>(got));
 
-    // A part file as it is, whatever its name.
-    if (FindPartStart(head, head.size() < kHeadSize, false).number != 0) {
-        Offer([&](char* buffer, std::size_t size) -> long { return static_cast<long>(::read(fd.Get(), buffer, size)); },
-              name, false);
+    // A part file as it is, whatever its name; it may hold several parts.
+    if (StartsWithPart(head)) {
+        Arrival arrival;
+        arrival.name = MailSafeName(name.string());
+        arrival.file = shown;
+        arrival.date = date;
+        Offer([&](char* buffer, std::size_t size) { return static_cast<long>(::read(fd.Get(), buffer, size)); },
+              arrival, false);
         return;
     }
-    const bool mbox = head.starts_with("From ");
-    if (!mbox && !LooksLikeHeader(head)) return;
-
-    // The parser reads the file itself; with a persistent stream the bodies
-    // stay in the file and are read from there when offered.
-    GPtr<GMimeStream> stream(g_mime_stream_fs_new(fd.Release()));
-    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-    g_mime_parser_set_persist_stream(parser.get(), TRUE);
-    // mbox: messages begin at "From " lines. Body lines that began so were
-    // quoted as ">From " (mboxo) or ">From ", ">>From " ... (mboxrd) by the
-    // writer; neither matters here, as no line of a hex-text part, nor of
-    // base64, nor of quoted-printable that escapes "From ", begins so.
-    g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
-    TreeWalker walker(*this);
-    do {
-        GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
-        if (!message) break;
-        walker.Walk(g_mime_message_get_mime_part(message.get()), 0);
-        if (progress) progress(base + static_cast<std::uint64_t>(std::max<gint64>(0, g_mime_parser_tell(parser.get()))), total);
-    } while (mbox && !g_mime_parser_eos(parser.get()));
+    const MailForm form = MailFormOf(head);
+    if (form == MailForm::None) return;
+    TreeWalker::ParseMessages(fd.Release(), *this, scratch_, shown, form == MailForm::Mbox, base, total, progress, 0);
 }
 
-void MailScanner::Offer(const Reader& read, const std::string& name, bool anyLine) {
-    std::string head(kHeadSize, '\0');
-    std::size_t have = 0;
-    bool ended = false;
-    while (have < head.size()) {
-        const long n = read(head.data() + have, head.size() - have);
-        if (n <= 0) {
-            ended = true;
-            break;
+void MailScanner::Offer(const Reader& read, const Arrival& arrival, bool anyLine) {
+    CopySink sink(*this, arrival);
+    PartSplitter splitter(sink, anyLine);
+    // One buffer for every piece of content: most of them are small.
+    if (buffer_.empty()) buffer_.resize(kReadBuffer);
+    std::vector<char>& buffer = buffer_;
+    while (!splitter.Done()) {
+        const long n = read(buffer.data(), buffer.size());
+        if (n <= 0) break;
+        splitter.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    }
+    splitter.Finish();
+}
+
+bool MailScanner::Keep(FoundPart part, const Arrival& arrival) {
+    const auto merge = [&](FoundPart& into) {
+        if (!arrival.name.empty() && !Contains(into.names, arrival.name)) into.names.push_back(arrival.name);
+        if (arrival.mail != kNoMail && std::find(into.mails.begin(), into.mails.end(), arrival.mail) == into.mails.end()) {
+            into.mails.push_back(arrival.mail);
         }
-        have += static_cast<std::size_t>(n);
-    }
-    head.resize(have);
-    const PartStart start = FindPartStart(head, ended, anyLine);
-    if (start.number == 0) return;
-
-    FoundPart part;
-    part.file = scratch_ / ("teil-" + std::to_string(++copies_));
-    part.number = start.number;
-    if (!name.empty()) part.names.push_back(name);
-    if (start.number == 1) part.headerName = SafeFileName(Cp1252ToUtf8(start.nameLine));
-
-    UniqueFd out(::open(part.file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!out.IsOpen()) {
-        unreadable_.emplace_back(part.file, errno);
-        return;
-    }
-    BufferedWriter writer(std::move(out));
-    PartEndFinder finder(start.number == 1 ? 2 : 1);
-    auto copy = [&](std::string_view bytes) {
-        writer.Write(bytes);
-        finder.Feed(bytes);
-        part.size += bytes.size();
+        if (!arrival.file.empty() && !Contains(into.files, arrival.file)) into.files.push_back(arrival.file);
+        into.date = std::max(into.date, arrival.date);
     };
-    copy(std::string_view(head).substr(start.offset));
-    if (!ended) {
-        std::vector<char> buffer(kCopyBuffer);
-        for (;;) {
-            const long n = read(buffer.data(), buffer.size());
-            if (n <= 0) break;
-            copy(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-        }
+    const std::string key = DataKey(part);
+    if (const auto known = byData_.find(key); known != byData_.end()) {
+        merge(parts_[known->second]);
+        return false;
     }
-    if (!writer.Close(false)) {
-        unreadable_.emplace_back(part.file, writer.Error());
-        std::error_code ignored;
-        fs::remove(part.file, ignored);
-        return;
-    }
-    part.last = finder.Ending() == PartEndFinder::End::Last;
-    part.continues = finder.Ending() == PartEndFinder::End::Continues;
-    if (part.continues) {
-        part.nextName = SafeFileName(Cp1252ToUtf8(finder.LenientNextName()));
-        part.strictNextName = SafeFileName(Cp1252ToUtf8(finder.NextName()));
-    }
-    Keep(std::move(part));
-}
-
-void MailScanner::Keep(FoundPart part) {
-    for (FoundPart& known : parts_) {
-        if (known.number != part.number || known.size != part.size || !SameBytes(known.file, part.file)) continue;
-        for (const std::string& name : part.names) {
-            if (std::find(known.names.begin(), known.names.end(), name) == known.names.end()) {
-                known.names.push_back(name);
-            }
-        }
-        std::error_code ignored;
-        fs::remove(part.file, ignored);
-        return;
-    }
+    merge(part);
+    byData_.emplace(key, parts_.size());
     parts_.push_back(std::move(part));
+    return true;
 }
 
 }  // namespace calverdon::mail

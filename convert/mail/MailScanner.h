@@ -1,41 +1,47 @@
 #pragma once
 // Finds hex-text parts by their content in what a user hands over: part
 // files, single e-mails, mbox files, Maildir and plain folders. Each part
-// found is copied, decoded from its transfer encoding, into a file of its
-// own in a scratch folder; nothing is held in memory beyond a buffer.
+// found is copied, decoded from its transfer encoding and mail's other
+// changes (format=flowed, HTML), into a numbered file of a scratch folder,
+// with a digest of its data and what its mail tells about it. Nothing is
+// held in memory beyond a buffer and the parts' descriptions.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
+
+#include "Evidence.h"
+#include "File.h"
+#include "PartText.h"
+#include "ScratchFolder.h"
 
 namespace calverdon::mail {
 
+// Stands in FoundPart::mails for a part that came in no mail.
+inline constexpr std::uint32_t kNoMail = UINT32_MAX;
+
 struct FoundPart {
-    std::filesystem::path file;       // the copy in the scratch folder
-    std::vector<std::string> names;   // file names it arrived under (UTF-8, made safe)
-    std::uint32_t number = 0;         // 1 for a first part
-    bool last = false;                // its data end with "~~"
-    bool continues = false;           // its data end with "++" and a name
-    std::string nextName;             // the next part's name as the lenient reading opens it (UTF-8, safe)
-    std::string strictNextName;       // ... and as the strict reading opens it, where that differs
-    std::string headerName;           // a first part's name line (UTF-8, safe)
+    // The copy: a stretch of a file in the scratch folder, which holds the
+    // copies of all parts one after the other.
+    std::filesystem::path file;
+    std::uint64_t offset = 0;
     std::uint64_t size = 0;
-};
-
-// A private folder (mode 0700) in the temporary folder, removed with
-// everything in it when the object goes.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
+    std::uint32_t number = 0;    // 1 for a first part
+    PartEnd end = PartEnd::Open;
+    std::string nextName;        // the next part's name (UTF-8, made safe)
+    std::string headerName;      // a first part's name line (UTF-8, made safe)
+    PartDigest digest;
+    // Every arrival of the same data: the names it came under (UTF-8, made
+    // safe), the mails it came in, the input files it was found in.
+    std::vector<std::string> names;
+    std::vector<std::uint32_t> mails;
+    std::vector<std::string> files;
+    std::int64_t date = 0;       // the newest date of its mails or files
 };
 
 class MailScanner {
@@ -43,38 +49,68 @@ public:
     // Bytes of input read so far, and in all.
     using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-    // Copies go into `scratch`, which must exist and stay while the parts
-    // are used.
-    explicit MailScanner(std::filesystem::path scratch);
+    // Copies go into `scratch`, which must stay while the parts are used.
+    explicit MailScanner(ScratchFolder& scratch);
 
     // Reads every input; folders are searched recursively (symbolic links
     // to folders are not followed, nor a Maildir's tmp folder, which holds
     // mails still being delivered).
     void Scan(const std::vector<std::filesystem::path>& inputs, const Progress& progress = {});
+    // Reads one file that is open as `fd` (taken over); `shown` names it in
+    // reports. A part file's own name counts as the name its part arrived
+    // under.
+    void ScanFile(int fd, const std::string& shown, const std::filesystem::path& name, std::int64_t date,
+                  std::uint64_t base, std::uint64_t total, const Progress& progress);
 
-    // Every distinct part: a part that arrives twice with the same bytes is
-    // listed once, with the names of both arrivals.
+    // Every distinct part: the same data (number, bytes, end and next
+    // name) arriving twice, in whatever form, is listed once with the
+    // evidence of both arrivals.
     const std::vector<FoundPart>& Parts() const { return parts_; }
+    const std::vector<MailInfo>& Mails() const { return mails_; }
     // Inputs that could not be read, each with the errno of the failure.
     const std::vector<std::pair<std::filesystem::path, int>>& Unreadable() const { return unreadable_; }
 
-    // Scans one file whose contents are already open as `fd` (taken over).
-    // `name` is the file's own name, known for a part file.
-    void ScanFile(int fd, const std::string& name, std::uint64_t base, std::uint64_t total, const Progress& progress);
-
-    // Offered one piece of content (a mail body or attachment, or a whole
-    // file): `read` fills a buffer and returns the bytes read, 0 at the end,
-    // negative on an error. Copies the content when it holds a part.
+    // One piece of content (a mail body or attachment, or a whole file):
+    // `read` fills a buffer and returns the bytes read, 0 at the end,
+    // negative on an error. `utf8` tells that the content declares UTF-8,
+    // which its names are then read in.
     using Reader = std::function<long(char* buffer, std::size_t size)>;
-    void Offer(const Reader& read, const std::string& name, bool anyLine);
+    struct Arrival {
+        std::string name;               // the name it came under (made safe), or empty
+        std::uint32_t mail = kNoMail;
+        std::string file;               // the input it was found in
+        std::int64_t date = 0;
+        bool utf8 = false;
+    };
+    void Offer(const Reader& read, const Arrival& arrival, bool anyLine);
+    // Records a mail's evidence; returns its index.
+    std::uint32_t AddMail(MailInfo info);
+    // Makes every copy readable; Scan() does so at its end.
+    void FinishCopies();
 
 private:
-    void Keep(FoundPart part);
+    friend class CopySink;
+    // False when the part was known already; its evidence is then added to
+    // the known one.
+    bool Keep(FoundPart part, const Arrival& arrival);
+    void ScanMessages(int fd, const std::string& shown, std::int64_t date, bool mbox, std::uint64_t base,
+                      std::uint64_t total, const Progress& progress);
 
-    std::filesystem::path scratch_;
+    ScratchFolder& scratch_;
+    // The file of all copies, made with the first part.
+    std::filesystem::path copiesPath_;
+    std::optional<BufferedWriter> copies_;
     std::vector<FoundPart> parts_;
+    std::vector<MailInfo> mails_;
     std::vector<std::pair<std::filesystem::path, int>> unreadable_;
-    unsigned copies_ = 0;
+    // Index of parts_ by what they carry.
+    std::unordered_map<std::string, std::size_t> byData_;
+    std::vector<char> buffer_;
 };
+
+// A name from mail as a file name: the last path component, control
+// characters as "_", and a leading "." as "_", so that no mail can plant a
+// hidden file.
+std::string MailSafeName(std::string_view utf8);
 
 }  // namespace calverdon::mail

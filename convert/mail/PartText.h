@@ -1,58 +1,82 @@
 #pragma once
-// How a hex-text part is recognised in a piece of text, and where its data
-// end, without decoding it. Lenient on purpose: lines may end in CR LF or a
-// bare LF and may be quoted at any depth, as parts arrive in mail bodies;
-// the rules are those of every reader of the format (FormatRules.h). The
-// decoder itself decides later whether such a part is usable.
+// Hex-text parts found in a piece of text (a mail body, an attachment, a
+// file), by the rules every reader of the format uses (FormatRules.h):
+// lines ended by CR LF or LF, quoting at any depth, the data read the
+// lenient way. A text may hold several parts one after the other. Each part
+// is passed on as its text and as a digest of the data it carries, worked
+// out while it is read, so that parts can be told apart and linked by what
+// they carry rather than by the text around them.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "FormatRules.h"
+
 namespace calverdon::mail {
 
-// Where a part starts in the first bytes of a text.
-struct PartStart {
-    std::size_t offset = 0;     // first byte of the part's first line
-    std::uint32_t number = 0;   // 1: a first part; 2 and up: a continuation; 0: no part
-    std::string nameLine;       // a first part's name line (Windows-1252), quote and line end removed
+// How a part's data end: cut off, at "++" with the next part's name, or at
+// "~~" with the checksum.
+enum class PartEnd { Open, Continues, Last };
+
+// What a part's data amount to.
+struct PartDigest {
+    std::uint64_t bytes = 0;  // decoded bytes
+    // Their share of the running checksum: each byte plus 4, modulo 2^32.
+    // A chain's checksum is 5555 plus the shares of its parts, so that an
+    // assembly of parts can be checked without decoding it.
+    std::uint32_t sum = 0;
+    std::array<std::uint8_t, 32> hash{};  // SHA-256 of the decoded bytes
+    format::ScannedChecksum endChecksum;  // a last part's end line
 };
 
-// Looks at the lines of `head` for a magic line or a "N LfdNr" line (N at
-// least 2). With `anyLine` the part may start at any complete line of
-// `head` (a mail body with a greeting before the part); without, only at
-// its first line. `head` is the whole text when `complete` is set,
-// otherwise only its beginning. Linear in the size of `head`.
-PartStart FindPartStart(std::string_view head, bool complete, bool anyLine);
+struct SplitPart {
+    std::uint32_t number = 0;  // 1 for a first part
+    std::string headerName;    // a first part's name line as carried (bytes), empty when unusable
+    PartEnd end = PartEnd::Open;
+    std::string nextName;      // as the continuation line gives it (bytes)
+    PartDigest digest;
+};
 
-// Follows a part's bytes, fed in any pieces from the start of its first
-// line, and notes how its data end: at "++" with the name of the next part,
-// or at "~~" before the checksum. Memory stays bounded whatever is fed.
-class PartEndFinder {
+// Receives the parts a splitter finds.
+class PartSink {
 public:
-    enum class End { Open, Continues, Last };
+    virtual ~PartSink() = default;
+    virtual void Begin() = 0;
+    virtual void Write(std::string_view text) = 0;
+    virtual void End(const SplitPart& part) = 0;
+};
 
-    // `headerLines`: 2 for a first part (magic and name line), 1 for a
-    // continuation (its number line); they are not searched.
-    explicit PartEndFinder(int headerLines) : linesToSkip_(headerLines) {}
-    void Feed(std::string_view bytes);
+class PartSplitter {
+public:
+    // A part must announce itself within this many bytes of the start of
+    // a text or of the end of the part before it; only that much is read
+    // of anything that holds no part.
+    static constexpr std::size_t kSearchLimit = 64 * 1024;
 
-    // Open when the data stop without either marker (a cut-off part).
-    End Ending() const { return end_; }
-    // The next part's name as the "++" line gives it (Windows-1252), as the
-    // strict reading takes it (line end removed, cut at a NUL byte) and as
-    // the lenient reading takes it (blanks at both ends removed as well).
-    std::string NextName() const;
-    std::string LenientNextName() const;
+    // With `anyLine` a part may start at any line (a mail body with a
+    // greeting before it); without, the text's first line must start one.
+    PartSplitter(PartSink& sink, bool anyLine);
+    ~PartSplitter();
+    PartSplitter(const PartSplitter&) = delete;
+    PartSplitter& operator=(const PartSplitter&) = delete;
+
+    void Feed(std::string_view text);
+    // The end of the text: a part that is still open ends here.
+    void Finish();
+    // Nothing more can be found: the rest of the text need not be read.
+    bool Done() const;
 
 private:
-    int linesToSkip_;
-    End end_ = End::Open;
-    bool plusSeen_ = false;
-    bool tildeSeen_ = false;
-    bool nameDone_ = false;
-    std::string name_;
+    class Impl;
+    std::unique_ptr<Impl> impl_;
 };
+
+// The N of a continuation part's first line, or 0 (numbers beyond 32 bits
+// are no part).
+std::uint32_t PartNumberOfLine(std::string_view line);
 
 }  // namespace calverdon::mail

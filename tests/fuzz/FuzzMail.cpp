@@ -1,20 +1,21 @@
-// Fuzz target for the mail scanner. The input is one file: an mbox when it
-// starts with "From ", otherwise a single mail or a part file. Every part
-// found is joined into chains, and complete chains are checked by the
-// decoder. Checked: each part's copy exists with the size recorded, every
-// chain starts with its first part, and the part-start reader agrees
-// whether the input is cut into pieces or not.
-#include <stdlib.h>
-
+// Fuzz target for the mail layer. The input is one file: an mbox when it
+// starts with "From ", otherwise a single mail or a part file. Checked:
+// each part's copy exists with the size recorded and every chain starts
+// with its first part; the part splitter finds the same parts whether the
+// text comes in one piece or in many; and an mbox gives the same files
+// whatever the order of its mails.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Chains.h"
+#include "Extraction.h"
 #include "FuzzSupport.h"
 #include "MailScanner.h"
 #include "PartText.h"
@@ -24,10 +25,56 @@ namespace {
 namespace fs = std::filesystem;
 using calverdon::fuzz::Require;
 
-class Quiet final : public calverdon::UserMessages {
+class Yes final : public calverdon::UserMessages {
 public:
-    int Show(const std::string&, const std::string&, calverdon::MessageKind) override { return calverdon::kAnswerNo; }
+    int Show(const std::string&, const std::string&, calverdon::MessageKind) override { return calverdon::kAnswerYes; }
 };
+
+void Write(const fs::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The files in a folder, by name, with their bytes.
+std::map<std::string, std::string> Files(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return files;
+}
+
+// The mails of an mbox, each from its "From " line on.
+std::vector<std::string_view> Mails(std::string_view mbox) {
+    std::vector<std::string_view> mails;
+    std::size_t start = 0;
+    for (std::size_t at = mbox.find("\nFrom ", 0); at != std::string_view::npos; at = mbox.find("\nFrom ", at + 1)) {
+        mails.push_back(mbox.substr(start, at + 1 - start));
+        start = at + 1;
+    }
+    mails.push_back(mbox.substr(start));
+    return mails;
+}
+
+class Parts final : public calverdon::mail::PartSink {
+public:
+    void Begin() override {}
+    void Write(std::string_view) override {}
+    void End(const calverdon::mail::SplitPart& part) override {
+        found += std::to_string(part.number) + "/" + part.headerName + "/" + part.nextName + "/" +
+                 std::to_string(static_cast<int>(part.end)) + "/" + std::to_string(part.digest.bytes) + ";";
+    }
+    std::string found;
+};
+
+// Extracts `mbox` into a folder of its own and returns what came out.
+std::map<std::string, std::string> Extracted(const fs::path& folder, std::string_view mbox) {
+    fs::create_directories(folder / "ziel");
+    Write(folder / "eingang", mbox);
+    Yes yes;
+    calverdon::mail::ExtractAll({folder / "eingang"}, folder / "ziel", {yes}, false);
+    return Files(folder / "ziel");
+}
 
 }  // namespace
 
@@ -36,29 +83,51 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const calverdon::fuzz::ScratchFolder scratchFolder;
     const fs::path folder = scratchFolder.Empty();
     const fs::path file = folder / "eingang";
-    std::ofstream(file, std::ios::binary).write(input.data(), static_cast<std::streamsize>(input.size()));
-    const fs::path scratch = folder / "teile";
-    fs::create_directory(scratch);
+    Write(file, input);
 
+    calverdon::ScratchFolder scratch("calverdon-fuzz-mail");
     calverdon::mail::MailScanner scanner(scratch);
     scanner.Scan({file});
     for (const auto& part : scanner.Parts()) {
         std::error_code error;
-        Require(fs::file_size(part.file, error) == part.size && !error, "copy missing or of another size");
+        Require(fs::file_size(part.file, error) >= part.offset + part.size && !error, "copy missing or cut short");
         Require(part.number >= 1, "part without a number");
     }
-    const auto linked = calverdon::mail::LinkChains(scanner.Parts());
-    Quiet quiet;
+    const auto linked = calverdon::mail::LinkChains(scanner.Parts(), scanner.Mails());
     for (const auto& chain : linked.chains) {
-        Require(chain.parts.at(1) == chain.first && chain.first->number == 1, "chain without its first part");
-        if (chain.Complete()) calverdon::mail::ExtractChain(chain, scratch, folder, {quiet}, true);
+        Require(!chain.parts.empty() && chain.parts.front()->number == 1, "chain without its first part");
     }
 
-    // The end finder fed in pieces of seven bytes sees what it sees in one.
-    calverdon::mail::PartEndFinder whole(1);
-    calverdon::mail::PartEndFinder pieces(1);
-    whole.Feed(input);
-    for (std::size_t i = 0; i < input.size(); i += 7) pieces.Feed(input.substr(i, 7));
-    Require(whole.Ending() == pieces.Ending() && whole.NextName() == pieces.NextName(), "end finder depends on pieces");
+    // The splitter fed in pieces of seven bytes finds what it finds in one.
+    Parts whole;
+    Parts pieces;
+    {
+        calverdon::mail::PartSplitter one(whole, true);
+        one.Feed(input);
+        one.Finish();
+        calverdon::mail::PartSplitter many(pieces, true);
+        for (std::size_t i = 0; i < input.size(); i += 7) many.Feed(input.substr(i, 7));
+        many.Finish();
+    }
+    Require(whole.found == pieces.found, "the splitter depends on how its text is cut");
+
+    // The order of the mails does not change what comes out.
+    if (input.starts_with("From ")) {
+        std::vector<std::string_view> mails = Mails(input);
+        if (mails.size() > 1) {
+            std::string reversed;
+            for (auto it = mails.rbegin(); it != mails.rend(); ++it) {
+                reversed += *it;
+                if (!it->ends_with('\n')) reversed += '\n';
+            }
+            std::string forward;
+            for (const std::string_view mail : mails) {
+                forward += mail;
+                if (!mail.ends_with('\n')) forward += '\n';
+            }
+            Require(Extracted(folder / "vorwaerts", forward) == Extracted(folder / "rueckwaerts", reversed),
+                    "the order of the mails changes what is extracted");
+        }
+    }
     return 0;
 }
