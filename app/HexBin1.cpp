@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QStandardPaths>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -28,6 +29,7 @@
 #include "Components.h"
 #include <calverdon/Dllinfo.h>
 #include "Extraction.h"
+#include "MailForm.h"
 #include "File.h"
 #include "Info.h"
 #include "MailParts.h"
@@ -72,20 +74,52 @@ QStringList DraggedPaths(const QMimeData* data) {
 // Whether a file begins as a mail or an mbox does: a "From " line, or a
 // header field ("Name: value") as its first line. Only a regular file is
 // opened, and never so that a FIFO or a device could block the window.
+// Mails and mboxes are told by the engine's one rule, read without ever
+// blocking on a FIFO.
 bool LooksLikeMail(const QString& path) {
-    int error = 0;
-    const UniqueFd fd = OpenForReading(ToPath(path), error);
-    if (!fd.IsOpen()) return false;
-    char head[1000];
-    const ssize_t got = ::pread(fd.Get(), head, sizeof head, 0);
-    if (got <= 0) return false;
-    const std::string_view text(head, static_cast<std::size_t>(got));
-    const std::string_view line = text.substr(0, text.find('\n'));
-    if (line.starts_with("From ")) return true;
-    const std::size_t colon = line.find(':');
-    if (colon == 0 || colon == std::string_view::npos) return false;
-    return std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon),
-                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; });
+    const mail::FileForm form = mail::FileFormOf(ToPath(path));
+    return form == mail::FileForm::Mail || form == mail::FileForm::Mbox;
+}
+
+// Whether `folder` is, or lies in, where mail programs keep mail: a
+// Maildir (cur, new and tmp beside each other), or a mail folder of the
+// usual places. Results never go there.
+bool IsMailStore(const QString& folder) {
+    const QString home = QDir::homePath();
+    const QString clean = QDir::cleanPath(folder);
+    for (const char* store : {"Mail", "mail", "Maildir", ".mail", ".maildir", ".thunderbird", ".local/share/evolution",
+                              ".local/share/mail", ".local/share/local-mail"}) {
+        const QString path = QDir::cleanPath(home + QLatin1Char('/') + QLatin1String(store));
+        if (clean == path || clean.startsWith(path + QLatin1Char('/'))) return true;
+    }
+    if (clean.startsWith(QStringLiteral("/var/mail")) || clean.startsWith(QStringLiteral("/var/spool/mail"))) return true;
+    for (QDir dir(clean);; ) {
+        if (dir.exists(QStringLiteral("cur")) && dir.exists(QStringLiteral("new")) && dir.exists(QStringLiteral("tmp"))) {
+            return true;
+        }
+        if (!dir.cdUp()) return false;
+    }
+}
+
+// Where the chains of dropped mails go: beside a dropped mail that lies in
+// an ordinary folder; otherwise (a Maildir, an mbox, a mail store, the home
+// folder itself) into the user's download folder, so that neither the mail
+// store nor the home folder gets files of a mail's choosing.
+QString ResultFolderFor(const QStringList& paths) {
+    const QString folder = QFileInfo(paths.first()).absolutePath();
+    const bool mailsInOneFolder = std::all_of(paths.begin(), paths.end(), [&](const QString& path) {
+        const QFileInfo info(path);
+        return info.isFile() && info.absolutePath() == folder && mail::FileFormOf(ToPath(path)) == mail::FileForm::Mail;
+    });
+    if (mailsInOneFolder && QDir::cleanPath(folder) != QDir::cleanPath(QDir::homePath()) && !IsMailStore(folder)) {
+        return folder;
+    }
+    QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (downloads.isEmpty() || QDir::cleanPath(downloads) == QDir::cleanPath(QDir::homePath())) {
+        downloads = QDir::homePath() + QStringLiteral("/Downloads");
+    }
+    QDir().mkpath(downloads);
+    return downloads;
 }
 
 // A drop of mails, an mbox, a folder or several items is searched for
@@ -354,8 +388,7 @@ void TForm1::ExtractFromMail(const QStringList& paths) {
     ShowMailButton(false);
     std::vector<std::filesystem::path> sources;
     for (const QString& path : paths) sources.push_back(ToPath(path));
-    // The chains go into the folder that the first dropped item lies in.
-    const std::filesystem::path folder = ToPath(QFileInfo(paths.first()).absolutePath());
+    const std::filesystem::path folder = ToPath(ResultFolderFor(paths));
     mail::ExtractionReport report;
     if (!RunWork([&] { report = mail::ExtractAll(sources, folder, EngineServices(), false); })) return;
     std::string text;

@@ -60,6 +60,8 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, const QString&
         break;
     }
     auto box = std::make_unique<QMessageBox>(icon, caption, text, buttons, owner);
+    // Texts are plain: a file name from a mail must never be taken for markup.
+    box->setTextFormat(Qt::PlainText);
     if (kind == MessageKind::YesNoWarning) {
         // German whatever translation is loaded: the interface is German.
         box->button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));

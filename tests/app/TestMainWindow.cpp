@@ -804,6 +804,23 @@ private slots:
                  "bericht.bin: 2 von 2 Teilen, umgewandelt in " + PathOf("post/bericht.bin"));
     }
 
+    // A dropped Maildir's chains go into the download folder, never into
+    // the mail store; a chain named like a hidden file gets a visible name.
+    void droppedMaildirGoesToTheDownloadFolder() {
+        const QString downloads = PathOf("Herunterladen");
+        Write("config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"" + downloads.toUtf8() + "\"\n");
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", PathOf("config").toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", previous); });
+        for (const char* sub : {"Maildir/cur", "Maildir/tmp"}) QDir().mkpath(PathOf(sub));
+        Write("Maildir/new/1", "From: a@example.org\r\nSubject: Bericht\r\n\r\n" +
+                                   QByteArray(kAbcHexText).replace("abc.bin", ".profile"));
+        form_->OpenPaths({PathOf("Maildir")});
+        QCOMPARE(Read(downloads + "/_profile"), QByteArray("ABC"));
+        QCOMPARE(QDir(PathOf("Maildir")).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(Dot(), kLime);
+    }
+
     // Outside encode mode a mail chosen with "auswählen" is searched for
     // chains as if dropped, not refused for its extension.
     void chosenMailIsExtracted() {
