@@ -27,9 +27,6 @@ public:
 
     void FormResize(QObject* Sender);
 
-    int GetMarginWidth() const { return MarginWidth; }
-    int GetMarginHeight() const { return MarginHeight; }
-
     // The instructions shown when no help file can be loaded, one line each.
     static QStringList BuiltInLines();
 

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include "Components.h"
-#include "Messages.h"
 #include "QtServices.h"
 
 using namespace calverdon;
@@ -71,13 +70,11 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("kind");
-        const auto fromTable = [](std::string_view text) { return QString::fromUtf8(text.data(), text.size()); };
-        QTest::newRow("write error") << fromTable(texts::kWriteCaption) << "Windows-Fehlernr. 28" << 16;
-        QTest::newRow("not hex-text") << fromTable(texts::kNotHexTextCaption) << fromTable(texts::kNotHexTextText)
-                                      << 16;
+        QTest::newRow("write error") << "Fehler beim Schreiben der Zieldatei" << "Windows-Fehlernr. 28" << 16;
+        QTest::newRow("not hex-text") << "Dies ist keine Kelvarin-Hex-Datei" << "oder eine veraltete Version" << 16;
         QTest::newRow("refused extension") << "Andere Endungen als '.txt'" << "sind nicht zulässig." << 64;
         QTest::newRow("overwrite question")
-            << fromTable(texts::kReplaceCaption) << "Die Zieldatei\n/x\nbesteht bereits.\nSoll sie überschrieben werden?"
+            << "ACHTUNG" << "Die Zieldatei\n/x\nbesteht bereits.\nSoll sie überschrieben werden?"
             << 52;
     }
 
