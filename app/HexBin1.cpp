@@ -30,6 +30,7 @@
 #include <calverdon/Dllinfo.h>
 #include "Extraction.h"
 #include "MailForm.h"
+#include "Store.h"
 #include "File.h"
 #include "Info.h"
 #include "MailParts.h"
@@ -390,7 +391,11 @@ void TForm1::ExtractFromMail(const QStringList& paths) {
     for (const QString& path : paths) sources.push_back(ToPath(path));
     const std::filesystem::path folder = ToPath(ResultFolderFor(paths));
     mail::ExtractionReport report;
-    if (!RunWork([&] { report = mail::ExtractAll(sources, folder, EngineServices(), false); })) return;
+    // Parts of chains not yet whole wait in the same store as the command
+    // line's, so that mails dropped today complete a chain begun yesterday.
+    mail::ExtractOptions options;
+    options.store = mail::DefaultStorePath();
+    if (!RunWork([&] { report = mail::ExtractAll(sources, folder, EngineServices(), options); })) return;
     std::string text;
     for (const auto& lines : {report.lines, report.errors}) {
         for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;

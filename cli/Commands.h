@@ -83,6 +83,11 @@ struct ExtractOptions {
     std::string folder;  // empty: the current folder
     bool yes = false;
     bool dryRun = false;
+    bool verbose = false;
+    // The store of incomplete chains: given (empty: the usual place) or not.
+    std::optional<std::string> keepIncomplete;
+    std::optional<std::string> waiting;
+    std::optional<unsigned> forgetOlderThan;
 };
 Command AddExtractCommand(CLI::App& app);
 int RunExtract(const ExtractOptions& options, Console& console);

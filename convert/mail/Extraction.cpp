@@ -1,16 +1,22 @@
 #include "Extraction.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "Chains.h"
 #include "File.h"
 #include "MailScanner.h"
 #include "Messages.h"
+#include "Store.h"
 
 namespace calverdon::mail {
 namespace {
@@ -35,7 +41,8 @@ std::string Parts(std::size_t count) { return std::to_string(count) + (count == 
 
 class Extraction {
 public:
-    Extraction(Services services, Extract mode) : services_(services), mode_(mode) {}
+    Extraction(Services services, const ExtractOptions& options)
+        : services_(services), options_(options), mode_(options.checkOnly ? Extract::CheckOnly : Extract::Decode) {}
     ExtractionReport Run(const std::vector<fs::path>& sources, const fs::path& folder);
 
 private:
@@ -50,10 +57,16 @@ private:
     // After the batch is published: the lines of results that did not get
     // the name they were told to get.
     void Settle();
+    void Combine(const MailScanner& scanner);
+    void Keep(const MailScanner& scanner, const Linked& linked);
+    std::vector<fs::path> ReadStandardInput(const std::vector<fs::path>& sources, ScratchFolder& scratch);
 
     Services services_;
+    ExtractOptions options_;
     Extract mode_;
-    const std::vector<MailInfo>* mails_ = nullptr;
+    std::vector<FoundPart> parts_;
+    std::vector<MailInfo> mails_;
+    std::map<fs::path, std::string> shownAs_;
     // The results get their names together, with one sync of their data.
     PublishBatch batch_;
     struct Waiting {
@@ -62,6 +75,15 @@ private:
         fs::path planned;
     };
     std::vector<Waiting> waiting_;
+    struct WrittenChain {
+        const Chain* chain;
+        std::optional<std::size_t> ticket;
+    };
+    std::vector<WrittenChain> written_;
+    // The store of incomplete chains, when one is used, and for each part
+    // linked (by index) where it is in the store.
+    std::optional<Store> store_;
+    std::vector<std::optional<std::size_t>> inStore_;
     ExtractionReport report_;
     bool failed_ = false;
     bool incomplete_ = false;
@@ -69,6 +91,7 @@ private:
 
 void Extraction::Scan(MailScanner& scanner, const std::vector<fs::path>& sources) {
     int shown = -1;
+    for (const auto& [file, name] : shownAs_) scanner.ShowAs(file, name);
     scanner.Scan(sources, [&](std::uint64_t done, std::uint64_t total) {
         const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
         if (percent != shown && services_.progress != nullptr) services_.progress->SetProgress(shown = percent);
@@ -85,7 +108,7 @@ void Extraction::Scan(MailScanner& scanner, const std::vector<fs::path>& sources
 
 std::string Extraction::Origin(const FoundPart& part) const {
     std::string where;
-    if (!part.mails.empty() && part.mails.front() < mails_->size()) where = DescribeMail((*mails_)[part.mails.front()]);
+    if (!part.mails.empty() && part.mails.front() < mails_.size()) where = DescribeMail(mails_[part.mails.front()]);
     if (where.empty() && !part.files.empty()) where = part.files.front();
     if (part.names.empty()) return where.empty() ? std::string("(ohne Namen)") : where;
     return where.empty() ? part.names.front() : part.names.front() + " aus " + where;
@@ -153,6 +176,11 @@ std::map<const Chain*, fs::path> Extraction::Targets(const std::vector<Chain>& c
 void Extraction::Decode(const Chain& chain, const fs::path& target, const std::string& shown) {
     const ExtractResult result = ExtractChain(chain, target, services_, mode_, &batch_);
     if (result.ticket) waiting_.push_back({*result.ticket, report_.lines.size(), result.written});
+    // A chain whose file was written leaves the store; its ticket may
+    // still fail when the batch is published.
+    if (result.result != ConversionResult::Failed && mode_ == Extract::Decode) {
+        written_.push_back({&chain, result.ticket});
+    }
     const std::string parts = std::to_string(chain.parts.size());
     std::string line = shown + ": " + parts + " von " + parts + " Teilen, ";
     const bool check = mode_ == Extract::CheckOnly;
@@ -181,6 +209,7 @@ void Extraction::Settle() {
         const std::string planned = waiting.planned.string();
         const auto at = line.find(planned);
         if (!outcome.published) {
+            std::erase_if(written_, [&](const WrittenChain& w) { return w.ticket == waiting.ticket; });
             // The name could not be given: nothing was written.
             const auto comma = line.rfind(", ", at);
             line = line.substr(0, comma) + ", nicht umgewandelt: Fehler " + std::to_string(outcome.error) +
@@ -190,6 +219,113 @@ void Extraction::Settle() {
             line.replace(at, planned.size(), outcome.written.string());
         }
     }
+}
+
+// A source "-" is read from standard input into the scratch folder first:
+// a mail filter hands over one mail, or an mbox, that way.
+std::vector<fs::path> Extraction::ReadStandardInput(const std::vector<fs::path>& sources, ScratchFolder& scratch) {
+    std::vector<fs::path> read;
+    for (const fs::path& source : sources) {
+        if (source != "-") {
+            read.push_back(source);
+            continue;
+        }
+        const fs::path copy = scratch.NewFile();
+        UniqueFd out(::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        bool ok = out.IsOpen();
+        if (ok) {
+            BufferedWriter writer(std::move(out));
+            BufferedReader in(UniqueFd(::dup(STDIN_FILENO)));
+            for (auto span = in.Peek(); !span.empty(); span = in.Peek()) {
+                writer.Write(span.data(), span.size());
+                in.Consume(span.size());
+            }
+            ok = in.Error() == 0 && writer.Close(false);
+        }
+        if (!ok) {
+            report_.errors.push_back("Fehler " + std::to_string(errno) + " beim Lesen der Standardeingabe.");
+            failed_ = true;
+            continue;
+        }
+        shownAs_[copy] = "(Standardeingabe)";
+        read.push_back(copy);
+    }
+    return read;
+}
+
+// The parts of this run and those of the store, as one list: a part that
+// came again is one part, with the evidence of both arrivals.
+void Extraction::Combine(const MailScanner& scanner) {
+    parts_ = scanner.Parts();
+    mails_ = scanner.Mails();
+    inStore_.assign(parts_.size(), std::nullopt);
+    if (!store_) return;
+    std::map<std::string, std::size_t> byKey;
+    for (std::size_t i = 0; i < parts_.size(); ++i) byKey[DataKey(parts_[i])] = i;
+    const auto offset = static_cast<std::uint32_t>(mails_.size());
+    mails_.insert(mails_.end(), store_->Mails().begin(), store_->Mails().end());
+    for (std::size_t s = 0; s < store_->Parts().size(); ++s) {
+        FoundPart stored = store_->Parts()[s];
+        for (std::uint32_t& mail : stored.mails) mail += offset;
+        const auto known = byKey.find(DataKey(stored));
+        if (known == byKey.end()) {
+            inStore_.push_back(s);
+            parts_.push_back(std::move(stored));
+            continue;
+        }
+        // Arrived again: the store's copy and evidence join the new one.
+        FoundPart& part = parts_[known->second];
+        for (const std::string& name : stored.names) {
+            if (std::find(part.names.begin(), part.names.end(), name) == part.names.end()) part.names.push_back(name);
+        }
+        for (const std::uint32_t mail : stored.mails) part.mails.push_back(mail);
+        part.date = std::max(part.date, stored.date);
+        inStore_[known->second] = s;
+    }
+}
+
+// After decoding: the parts of written chains leave the store, every
+// other part of this run goes into it, and so do the pieces of split
+// mails still waiting for the rest.
+void Extraction::Keep(const MailScanner& scanner, const Linked& linked) {
+    std::set<std::size_t> used;
+    for (const WrittenChain& written : written_) {
+        for (const FoundPart* part : written.chain->parts) {
+            if (part != nullptr) used.insert(static_cast<std::size_t>(part - parts_.data()));
+        }
+    }
+    int error = 0;
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        if (used.contains(i)) {
+            if (inStore_[i]) store_->Remove(*inStore_[i]);
+        } else if (i < scanner.Parts().size() && !store_->Add(parts_[i], mails_, error)) {
+            report_.errors.push_back("Fehler " + std::to_string(error) + " beim Aufbewahren eines Teils im Eingang.");
+            failed_ = true;
+        }
+    }
+    for (const Piece& piece : scanner.Pieces()) {
+        if (!store_->AddPiece(piece, error)) {
+            report_.errors.push_back("Fehler " + std::to_string(error) + " beim Aufbewahren eines Stücks im Eingang.");
+            failed_ = true;
+        }
+    }
+    if (!store_->Commit(error)) {
+        report_.errors.push_back("Fehler " + std::to_string(error) + " beim Schreiben des Eingangs.");
+        failed_ = true;
+    }
+    (void)linked;
+}
+
+std::string PiecesLine(const std::vector<Piece>& pieces, const std::string& id) {
+    std::uint32_t total = 0;
+    std::set<std::uint32_t> numbers;
+    for (const Piece& piece : pieces) {
+        if (piece.id != id) continue;
+        total = std::max(total, piece.total);
+        numbers.insert(piece.number);
+    }
+    return "Nachricht in Stücken „" + id + "“: " + std::to_string(numbers.size()) +
+           (total != 0 ? " von " + std::to_string(total) : std::string()) + " Stücken gefunden";
 }
 
 ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs::path& folder) {
@@ -210,12 +346,25 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
         return report_;
     }
     MailScanner scanner(*scratch);
-    mails_ = &scanner.Mails();
-    Scan(scanner, sources);
-    const Linked linked = LinkChains(scanner.Parts(), scanner.Mails());
+    Scan(scanner, ReadStandardInput(sources, *scratch));
+    if (options_.store) {
+        std::string error;
+        store_ = Store::Open(*options_.store, error);
+        if (!store_) {
+            report_.errors.push_back(error);
+            report_.outcome = Outcome::Failed;
+            return report_;
+        }
+    }
+    for (const std::string& id : scanner.Reassemble(store_ ? store_->Pieces() : std::vector<Piece>())) {
+        if (store_) store_->RemovePieces(id);
+    }
+    Combine(scanner);
+    const Linked linked = LinkChains(parts_, mails_);
     const std::map<const Chain*, fs::path> targets = Targets(linked.chains, folder);
     std::map<std::string, int> sameName;
     for (const Chain& chain : linked.chains) ++sameName[ChainTargetName(chain)];
+    const std::string kept = store_ ? "; im Eingang aufbewahrt" : "";
     for (const Chain& chain : linked.chains) {
         const std::string name = ChainTargetName(chain);
         std::string shown = name.empty() ? "(ohne Namen)" : name;
@@ -230,7 +379,7 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
             continue;
         }
         if (!chain.Complete()) {
-            report_.lines.push_back(shown + ": " + Shortcoming(chain));
+            report_.lines.push_back(shown + ": " + Shortcoming(chain) + kept);
             incomplete_ = true;
             continue;
         }
@@ -238,12 +387,19 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
     }
     Settle();
     for (const FoundPart* stray : linked.strays) {
-        report_.lines.push_back(Origin(*stray) + ": Teil " + std::to_string(stray->number) + " ohne ersten Teil");
+        report_.lines.push_back(Origin(*stray) + ": Teil " + std::to_string(stray->number) + " ohne ersten Teil" + kept);
         incomplete_ = true;
     }
-    if (linked.chains.empty() && linked.strays.empty()) {
-        report_.errors.push_back("Keine Hex-Text-Kette gefunden.");
-        report_.outcome = Outcome::NothingFound;
+    std::set<std::string> waitingPieces;
+    for (const Piece& piece : scanner.Pieces()) waitingPieces.insert(piece.id);
+    for (const std::string& id : waitingPieces) {
+        report_.lines.push_back(PiecesLine(scanner.Pieces(), id) + kept);
+        incomplete_ = true;
+    }
+    if (store_) Keep(scanner, linked);
+    if (linked.chains.empty() && linked.strays.empty() && waitingPieces.empty()) {
+        if (!options_.quietWhenNothing) report_.errors.push_back("Keine Hex-Text-Kette gefunden.");
+        report_.outcome = failed_ ? Outcome::Failed : Outcome::NothingFound;
     } else {
         report_.outcome = failed_ ? Outcome::Failed : incomplete_ ? Outcome::SomeIncomplete : Outcome::AllVerified;
     }
@@ -252,9 +408,133 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
 
 }  // namespace
 
+namespace {
+
+std::string Day(std::int64_t seconds) {
+    const std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm local {};
+    if (::localtime_r(&when, &local) == nullptr) return "?";
+    return std::to_string(local.tm_mday) + "." + std::to_string(local.tm_mon + 1) + "." +
+           std::to_string(local.tm_year + 1900);
+}
+
+// The store's chains, each as the indexes of its parts in the store, and
+// a line that says what it holds; strays as chains of their own.
+struct WaitingChain {
+    std::vector<std::size_t> parts;
+    std::string line;
+    std::int64_t oldest = 0;
+    std::int64_t newest = 0;
+};
+
+std::vector<WaitingChain> Waiting(const Store& store) {
+    const Linked linked = LinkChains(store.Parts(), store.Mails());
+    const FoundPart* base = store.Parts().data();
+    std::vector<WaitingChain> chains;
+    const auto dates = [&](WaitingChain& chain) {
+        chain.oldest = INT64_MAX;
+        for (const std::size_t part : chain.parts) {
+            chain.oldest = std::min(chain.oldest, store.StoredAt(part));
+            chain.newest = std::max(chain.newest, store.StoredAt(part));
+        }
+    };
+    for (const Chain& chain : linked.chains) {
+        WaitingChain waiting;
+        for (const FoundPart* part : chain.parts) {
+            if (part != nullptr) waiting.parts.push_back(static_cast<std::size_t>(part - base));
+        }
+        for (const Chain::Competition& competition : chain.competing) {
+            for (const FoundPart* part : competition.parts) waiting.parts.push_back(static_cast<std::size_t>(part - base));
+        }
+        std::sort(waiting.parts.begin(), waiting.parts.end());
+        waiting.parts.erase(std::unique(waiting.parts.begin(), waiting.parts.end()), waiting.parts.end());
+        dates(waiting);
+        const std::string name = ChainTargetName(chain).empty() ? "(ohne Namen)" : ChainTargetName(chain);
+        std::uint64_t count = 0;
+        const std::string missing = RangeList(chain.missing, count);
+        std::string line = name + ": ";
+        if (chain.total) {
+            line += std::to_string(chain.Found()) + " von " + std::to_string(*chain.total) + " Teilen da";
+        } else {
+            line += Parts(chain.Found()) + " da, letzter Teil fehlt noch";
+        }
+        if (!missing.empty()) line += ", es " + std::string(count == 1 ? "fehlt Teil " : "fehlen Teil ") + missing;
+        if (!chain.competing.empty()) line += ", mehrere Fassungen eines Teils";
+        waiting.line = line + "; ältester Teil vom " + Day(waiting.oldest);
+        chains.push_back(std::move(waiting));
+    }
+    for (const FoundPart* stray : linked.strays) {
+        WaitingChain waiting;
+        waiting.parts.push_back(static_cast<std::size_t>(stray - base));
+        dates(waiting);
+        const std::string name = stray->names.empty() ? "(ohne Namen)" : stray->names.front();
+        waiting.line = name + ": Teil " + std::to_string(stray->number) + " da, erster Teil fehlt noch; angekommen am " +
+                       Day(waiting.oldest);
+        chains.push_back(std::move(waiting));
+    }
+    return chains;
+}
+
+std::optional<Store> OpenStore(const fs::path& path, ExtractionReport& report) {
+    std::string error;
+    std::optional<Store> store = Store::Open(path, error);
+    if (!store) {
+        report.errors.push_back(error);
+        report.outcome = Outcome::Failed;
+    }
+    return store;
+}
+
+}  // namespace
+
+ExtractionReport ListWaiting(const fs::path& path) {
+    ExtractionReport report;
+    std::optional<Store> store = OpenStore(path, report);
+    if (!store) return report;
+    for (const WaitingChain& chain : Waiting(*store)) report.lines.push_back(chain.line);
+    std::set<std::string> ids;
+    for (const Piece& piece : store->Pieces()) ids.insert(piece.id);
+    for (const std::string& id : ids) report.lines.push_back(PiecesLine(store->Pieces(), id));
+    if (report.lines.empty()) report.lines.push_back("Im Eingang wartet nichts.");
+    report.outcome = Outcome::AllVerified;
+    return report;
+}
+
+ExtractionReport ForgetWaiting(const fs::path& path, unsigned days) {
+    ExtractionReport report;
+    std::optional<Store> store = OpenStore(path, report);
+    if (!store) return report;
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::system_clock::now().time_since_epoch()).count();
+    const std::int64_t cutoff = now - static_cast<std::int64_t>(days) * 86400;
+    const std::vector<WaitingChain> chains = Waiting(*store);
+    std::vector<std::vector<std::size_t>> groups;
+    for (const WaitingChain& chain : chains) {
+        groups.push_back(chain.parts);
+        if (chain.newest < cutoff) report.lines.push_back(chain.line + "; vergessen");
+    }
+    store->ForgetBefore(cutoff, groups);
+    int error = 0;
+    if (!store->Commit(error)) {
+        report.errors.push_back("Fehler " + std::to_string(error) + " beim Schreiben des Eingangs.");
+        report.outcome = Outcome::Failed;
+        return report;
+    }
+    if (report.lines.empty()) report.lines.push_back("Nichts im Eingang ist älter als " + std::to_string(days) + " Tage.");
+    report.outcome = Outcome::AllVerified;
+    return report;
+}
+
 ExtractionReport ExtractAll(const std::vector<fs::path>& sources, const fs::path& folder, Services services,
                             bool checkOnly) {
-    return Extraction(services, checkOnly ? Extract::CheckOnly : Extract::Decode).Run(sources, folder);
+    ExtractOptions options;
+    options.checkOnly = checkOnly;
+    return Extraction(services, options).Run(sources, folder);
+}
+
+ExtractionReport ExtractAll(const std::vector<fs::path>& sources, const fs::path& folder, Services services,
+                            const ExtractOptions& options) {
+    return Extraction(services, options).Run(sources, folder);
 }
 
 }  // namespace calverdon::mail

@@ -4,6 +4,7 @@
 // into a folder, and one German line of report per chain.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,27 @@ struct ExtractionReport {
 // too.
 ExtractionReport ExtractAll(const std::vector<std::filesystem::path>& sources,
                             const std::filesystem::path& folder, Services services, bool checkOnly);
+
+struct ExtractOptions {
+    bool checkOnly = false;
+    // Parts of chains that are not complete yet are kept there, and the
+    // chains waiting there are completed from the new mails.
+    std::optional<std::filesystem::path> store;
+    // No message when the sources hold no part at all (a mail filter hands
+    // over every mail).
+    bool quietWhenNothing = false;
+};
+
+// The same with options. A source "-" is one mail, or an mbox, read from
+// standard input.
+ExtractionReport ExtractAll(const std::vector<std::filesystem::path>& sources,
+                            const std::filesystem::path& folder, Services services, const ExtractOptions& options);
+
+// One line per chain waiting in the store at `store`: its name, the parts
+// there of how many, the numbers missing, and when its oldest part came.
+ExtractionReport ListWaiting(const std::filesystem::path& store);
+// Removes the chains in the store whose newest part came more than `days`
+// days ago, with a line for each.
+ExtractionReport ForgetWaiting(const std::filesystem::path& store, unsigned days);
 
 }  // namespace calverdon::mail

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -217,6 +218,10 @@ public:
 
     void WalkMessage(GMimeMessage* message, int depth) {
         if (message == nullptr || depth > kMaxDepth) return;
+        if (GMimeObject* body = g_mime_message_get_mime_part(message); body != nullptr && GMIME_IS_MESSAGE_PARTIAL(body)) {
+            KeepPiece(message, GMIME_MESSAGE_PARTIAL(body));
+            return;
+        }
         MailInfo info = EvidenceOf(message);
         const std::int64_t date = info.date;
         const std::uint32_t mail = scanner_.AddMail(std::move(info));
@@ -224,6 +229,26 @@ public:
     }
 
 private:
+    // A piece of a split mail waits for the others, as a mail of its own.
+    void KeepPiece(GMimeMessage* message, GMimeMessagePartial* partial) {
+        const char* id = g_mime_message_partial_get_id(partial);
+        const int number = g_mime_message_partial_get_number(partial);
+        const int total = g_mime_message_partial_get_total(partial);
+        if (id == nullptr || number < 1 || total < 0 || (total > 0 && number > total)) return;
+        Piece piece;
+        piece.id = std::string(id).substr(0, 1000);
+        piece.number = static_cast<std::uint32_t>(number);
+        piece.total = static_cast<std::uint32_t>(total);
+        if (GDateTime* date = g_mime_message_get_date(message)) piece.date = g_date_time_to_unix(date);
+        piece.file = scratch_.NewFile();
+        const int fd = ::open(piece.file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) return;
+        GPtr<GMimeStream> out(g_mime_stream_fs_new(fd));
+        const bool written = g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, out.get()) >= 0 &&
+                             g_mime_stream_flush(out.get()) == 0;
+        if (written) scanner_.AddPiece(std::move(piece));
+    }
+
     void Walk(GMimeObject* object, std::uint32_t mail, std::int64_t date, int depth) {
         if (object == nullptr || depth > kMaxDepth) return;
         if (GMIME_IS_MESSAGE_PART(object)) {
@@ -377,7 +402,8 @@ private:
     std::string shown_;
 };
 
-// The key under which parts that carry the same data are one.
+}  // namespace
+
 std::string DataKey(const FoundPart& part) {
     std::string key(reinterpret_cast<const char*>(part.digest.hash.data()), part.digest.hash.size());
     key += std::to_string(part.number) + '/' + std::to_string(part.digest.bytes) + '/' +
@@ -386,9 +412,48 @@ std::string DataKey(const FoundPart& part) {
     return key;
 }
 
-}  // namespace
-
 MailScanner::MailScanner(ScratchFolder& scratch) : scratch_(scratch) { InitGMime(); }
+
+std::set<std::string> MailScanner::Reassemble(const std::vector<Piece>& kept) {
+    std::map<std::string, std::vector<const Piece*>> byId;
+    for (const std::vector<Piece>* list : {static_cast<const std::vector<Piece>*>(&pieces_), &kept}) {
+        for (const Piece& piece : *list) byId[piece.id].push_back(&piece);
+    }
+    std::set<std::string> rebuilt;
+    for (auto& [id, pieces] : byId) {
+        std::uint32_t total = 0;
+        for (const Piece* piece : pieces) total = std::max(total, piece->total);
+        std::set<std::uint32_t> numbers;
+        for (const Piece* piece : pieces) numbers.insert(piece->number);
+        if (total == 0 || numbers.size() < total || *numbers.rbegin() > total) continue;
+        // Each piece read back as a mail; one of each number.
+        std::vector<GPtr<GMimeMessage>> messages;
+        std::vector<GMimeMessagePartial*> partials;
+        std::set<std::uint32_t> taken;
+        for (const Piece* piece : pieces) {
+            if (!taken.insert(piece->number).second) continue;
+            int error = 0;
+            UniqueFd fd = OpenForReading(piece->file, error);
+            if (!fd.IsOpen()) break;
+            GPtr<GMimeStream> stream(g_mime_stream_fs_new(fd.Release()));
+            GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+            GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+            GMimeObject* body = message ? g_mime_message_get_mime_part(message.get()) : nullptr;
+            if (body == nullptr || !GMIME_IS_MESSAGE_PARTIAL(body)) break;
+            partials.push_back(GMIME_MESSAGE_PARTIAL(body));
+            messages.push_back(std::move(message));
+        }
+        if (partials.size() != total) continue;
+        GPtr<GMimeMessage> whole(g_mime_message_partial_reconstruct_message(partials.data(), partials.size()));
+        if (!whole) continue;
+        TreeWalker walker(*this, scratch_, "„" + id + "“");
+        walker.WalkMessage(whole.get(), 1);
+        rebuilt.insert(id);
+    }
+    std::erase_if(pieces_, [&](const Piece& piece) { return rebuilt.contains(piece.id); });
+    FinishCopies();
+    return rebuilt;
+}
 
 std::uint32_t MailScanner::AddMail(MailInfo info) {
     mails_.push_back(std::move(info));
@@ -434,7 +499,9 @@ void MailScanner::Scan(const std::vector<fs::path>& inputs, const Progress& prog
             unreadable_.emplace_back(path, error);
         } else {
             const std::int64_t date = FileDate(fd.Get());
-            ScanFile(fd.Release(), path.string(), path.filename(), date, done, total, progress);
+            const auto shown = shownAs_.find(path);
+            ScanFile(fd.Release(), shown != shownAs_.end() ? shown->second : path.string(),
+                     shown != shownAs_.end() ? fs::path() : path.filename(), date, done, total, progress);
         }
         done += size;
         if (progress) progress(done, total);

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -44,6 +46,20 @@ struct FoundPart {
     std::int64_t date = 0;       // the newest date of its mails or files
 };
 
+// A piece of a mail that a mail program split (message/partial, RFC 2046
+// section 5.2.2), kept as a mail of its own.
+struct Piece {
+    std::string id;
+    std::uint32_t number = 0;
+    std::uint32_t total = 0;  // 0 when this piece does not tell
+    std::filesystem::path file;
+    std::int64_t date = 0;
+};
+
+// The key under which parts that carry the same data are one: their
+// data's digest, number, end and names.
+std::string DataKey(const FoundPart& part);
+
 class MailScanner {
 public:
     // Bytes of input read so far, and in all.
@@ -67,6 +83,14 @@ public:
     // evidence of both arrivals.
     const std::vector<FoundPart>& Parts() const { return parts_; }
     const std::vector<MailInfo>& Mails() const { return mails_; }
+    // Reports call the input `file` so.
+    void ShowAs(const std::filesystem::path& file, std::string shown) { shownAs_[file] = std::move(shown); }
+    // Pieces of split mails found, not yet put together.
+    const std::vector<Piece>& Pieces() const { return pieces_; }
+    // Puts together every split mail whose pieces are all there, among
+    // those found and `kept` (from an earlier run), and scans it like any
+    // other mail. Returns the ids of the mails put together.
+    std::set<std::string> Reassemble(const std::vector<Piece>& kept);
     // Inputs that could not be read, each with the errno of the failure.
     const std::vector<std::pair<std::filesystem::path, int>>& Unreadable() const { return unreadable_; }
 
@@ -85,6 +109,9 @@ public:
     void Offer(const Reader& read, const Arrival& arrival, bool anyLine);
     // Records a mail's evidence; returns its index.
     std::uint32_t AddMail(MailInfo info);
+    // Records a piece of a split mail.
+    void AddPiece(Piece piece) { pieces_.push_back(std::move(piece)); }
+    ScratchFolder& Scratch() { return scratch_; }
     // Makes every copy readable; Scan() does so at its end.
     void FinishCopies();
 
@@ -106,6 +133,8 @@ private:
     // Index of parts_ by what they carry.
     std::unordered_map<std::string, std::size_t> byData_;
     std::vector<char> buffer_;
+    std::vector<Piece> pieces_;
+    std::map<std::filesystem::path, std::string> shownAs_;
 };
 
 // A name from mail as a file name: the last path component, control

@@ -115,6 +115,8 @@ private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
+        // The store of incomplete chains lives in the test's own folder.
+        qputenv("XDG_STATE_HOME", dir_->filePath(QStringLiteral("zustand")).toUtf8());
         previousDir_ = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir_->path()));
         messages_ = std::make_unique<RecordingMessages>();
