@@ -140,6 +140,10 @@ std::optional<Store> Store::Open(const fs::path& folder, std::string& error, int
 std::string Store::FileFor(const std::string& key) const { return (folder_ / (key + std::string(kPartSuffix))).string(); }
 
 bool Store::Load(std::string& error) {
+    // What the folder holds, read once: every part listed must be there.
+    std::set<std::string> present;
+    std::error_code listed;
+    for (const auto& entry : fs::directory_iterator(folder_, listed)) present.insert(entry.path().filename().string());
     std::ifstream index(folder_ / kIndexName, std::ios::binary);
     std::set<std::string> known;
     if (index) {
@@ -194,8 +198,7 @@ bool Store::Load(std::string& error) {
                 }
                 const std::string key = f[1];
                 part.file = FileFor(key);
-                struct stat st {};
-                if (::stat(part.file.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != part.size) continue;
+                if (!present.contains(key + std::string(kPartSuffix))) continue;
                 byKey_[key] = parts_.size();
                 keys_.push_back(key);
                 stored_.push_back(stored);
@@ -212,7 +215,7 @@ bool Store::Load(std::string& error) {
                 piece.total = static_cast<std::uint32_t>(Number(f[3]));
                 piece.date = Signed(f[4]);
                 piece.file = folder_ / f[6];
-                if (!fs::exists(piece.file)) continue;
+                if (!present.contains(f[6])) continue;
                 known.insert(f[6]);
                 pieces_.push_back(std::move(piece));
             }
@@ -221,10 +224,9 @@ bool Store::Load(std::string& error) {
     // What an interrupted run wrote but never listed is no addition: it
     // goes, so that the store is as it was before that run.
     std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(folder_, ignored)) {
-        const std::string name = entry.path().filename().string();
+    for (const std::string& name : present) {
         const bool ours = name.ends_with(kPartSuffix) || name.starts_with(kPiecePrefix) || name.starts_with(".calverdon-");
-        if (ours && !known.contains(name)) fs::remove_all(entry.path(), ignored);
+        if (ours && !known.contains(name)) fs::remove_all(folder_ / name, ignored);
     }
     return true;
 }
