@@ -7,12 +7,14 @@
 // the caption is "Fehler" with ": keine gewöhnliche Datei." closing the text.
 // Reporter (Report.h) is the only user.
 
+#include <string>
 #include <string_view>
 
 namespace calverdon::texts {
 
 // Caption of most failures: "Fehler " and the errno; "Fehler" alone.
 inline constexpr std::string_view kError = "Fehler";
+inline std::string ErrorCaption(int error) { return std::string(kError) + " " + std::to_string(error); }
 
 // Header check: the chosen file cannot be opened (spelled with a hyphen,
 // unlike the decoder's and encoder's messages).

@@ -21,8 +21,6 @@ std::string SafeFileName(std::string_view name) {
     return safe;
 }
 
-std::string ErrorCaption(int error) { return "Fehler " + std::to_string(error); }
-
 std::string PartFileName(std::string_view firstPart, std::uint32_t number) {
     const auto dot = firstPart.rfind('.');
     const std::string_view extension =

@@ -14,9 +14,6 @@ namespace calverdon {
 // engine out of its folder. Control characters become "_".
 std::string SafeFileName(std::string_view name);
 
-// "Fehler " and the error number: the caption of most failures.
-std::string ErrorCaption(int error);
-
 // File name of part `number` (2 and up) of a chain whose first part is
 // named `firstPart`: the name less its last four characters, "_", the
 // number, and the first part's extension from its last dot on.

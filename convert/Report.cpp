@@ -16,7 +16,7 @@ ConversionResult Reporter::Fail(std::string_view text, std::string_view caption)
 ConversionResult Reporter::FailFile(std::string_view what, int error) {
     // A FIFO or a device has no errno to show: the sentence says what it is.
     if (error == kNotRegularFile) return Fail(std::string(what) + std::string(texts::kNotRegularFile), texts::kError);
-    return Fail(std::string(what) + ".", ErrorCaption(error));
+    return Fail(std::string(what) + ".", texts::ErrorCaption(error));
 }
 
 ConversionResult Reporter::OpenChosenFileFailed(int error) { return FailFile(texts::kOpenChosenFile, error); }

@@ -5,22 +5,23 @@
 
 #include <string>
 
+#include "MessageBox.h"
+
 namespace calverdon {
 
-// The kinds of message the engine shows; the values are those of the
-// classic message box flags, which the window and the tests compare.
+// The kinds of message the engine shows: the message box kinds of
+// MessageBox.h, as an enum.
 enum class MessageKind : int {
-    Error = 16,        // stop icon, OK button
-    YesNoWarning = 52, // exclamation icon, Yes and No buttons
-    Warning = 48,      // exclamation icon, OK button
-    Information = 64,  // information icon, OK button
+    Error = MB_ICONERROR,                     // stop icon, OK button
+    YesNoWarning = MB_ICONWARNING | MB_YESNO, // exclamation icon, Yes and No buttons (52)
+    Warning = MB_ICONWARNING,                 // exclamation icon, OK button
+    Information = MB_ICONINFORMATION,         // information icon, OK button
 };
 
-// The answer that means "yes" to a YesNoWarning question.
-inline constexpr int kAnswerYes = 6;
-// What a plain OK answers, and what a "no" answers.
-inline constexpr int kAnswerOk = 1;
-inline constexpr int kAnswerNo = 7;
+// The answers: "yes" to a YesNoWarning question, a plain OK, and "no".
+inline constexpr int kAnswerYes = IDYES;
+inline constexpr int kAnswerOk = IDOK;
+inline constexpr int kAnswerNo = IDNO;
 
 class UserMessages {
 public:

@@ -11,11 +11,16 @@
 
 namespace calverdon {
 
-// Kinds of box, with the values and answers of the Windows interface.
+// Kinds of box, with the values and answers of the Windows interface: the
+// one vocabulary of message kinds, which the engine's MessageKind
+// (convert/Services.h) names as an enum.
+inline constexpr unsigned MB_YESNO = 4;             // Yes and No buttons
 inline constexpr unsigned MB_ICONERROR = 16;        // stop icon, OK button
 inline constexpr unsigned MB_ICONWARNING = 48;      // exclamation icon, OK button
 inline constexpr unsigned MB_ICONINFORMATION = 64;  // information icon, OK button
 inline constexpr int IDOK = 1;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
 
 // owner is the window the box belongs to; nullptr for none.
 using MessageBoxHandler =

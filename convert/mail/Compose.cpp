@@ -1,4 +1,5 @@
 #include "Compose.h"
+#include "MailTexts.h"
 
 #include <fcntl.h>
 #include <gmime/gmime.h>
@@ -59,40 +60,13 @@ struct MailFacts {
     std::string partName;
 };
 
-// 1234567 as "1.234.567".
-std::string Grouped(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, '.');
-    return digits;
-}
-
 std::string Body(const MailFacts& facts) {
-    const std::string file = "„" + facts.sourceName + "“ (" + Grouped(facts.sourceSize) + " Bytes)";
-    const std::string reader =
-        " mit Calverdon öffnen oder mit einem anderen Programm, das Hex-Text-Dateien liest; dabei wird die "
-        "Prüfsumme geprüft.";
-    if (facts.total == 1) {
-        return "Guten Tag,\n\nim Anhang steht die Datei " + file + " als Hex-Text „" + facts.partName +
-               "“.\n\nSo wird daraus wieder die Datei: den Anhang speichern und" + reader +
-               " Auch die gespeicherte E-Mail selbst lässt sich lesen: calverdon-cli extract E-MAIL.eml\n";
-    }
-    const std::string total = std::to_string(facts.total);
-    return "Guten Tag,\n\nim Anhang steht Teil " + std::to_string(facts.number) + " von " + total + " der Datei " +
-           file + " als Hex-Text „" + facts.partName + "“.\n\nSo wird daraus wieder die Datei: die Anhänge aller " +
-           total + " E-Mails unverändert in einem Ordner speichern und den ersten Teil „" + facts.firstPartName +
-           "“" + reader +
-           " Die Teile werden dabei in ihrer Reihenfolge zusammengesetzt. Auch die gespeicherten E-Mails selbst "
-           "oder ein ganzer Posteingang lassen sich lesen, umbenannte Anhänge eingeschlossen: "
-           "calverdon-cli extract ORDNER\n";
+    return texts::MailBody(facts.sourceName, facts.sourceSize, facts.partName, facts.firstPartName, facts.number,
+                           facts.total);
 }
 
 std::string SubjectOf(const MailFacts& facts, const Envelope& envelope) {
-    std::string subject = envelope.subject.empty() ? std::string() : envelope.subject + ": ";
-    subject += facts.sourceName;
-    if (facts.total > 1) {
-        subject += " – Teil " + std::to_string(facts.number) + " von " + std::to_string(facts.total);
-    }
-    return subject;
+    return texts::MailSubject(envelope.subject, facts.sourceName, facts.number, facts.total);
 }
 
 std::string MessageIdOf(const std::string& id, std::uint32_t number, const Envelope& envelope);
@@ -262,17 +236,17 @@ bool SameContent(GMimePart* part, const fs::path& file) {
 
 std::string AddressProblem(const std::string& address) {
     for (std::size_t i = 0; i < address.size(); ++i) {
-        if (ControlCharacterAt(address, i) != 0) return "enthält Steuerzeichen";
+        if (ControlCharacterAt(address, i) != 0) return std::string(texts::kAddressControl);
     }
     GPtr<InternetAddressList> list = ParseAddresses(address);
-    if (list == nullptr || internet_address_list_length(list.get()) == 0) return "ist keine E-Mail-Adresse";
-    if (internet_address_list_length(list.get()) > 1) return "enthält mehr als eine Adresse";
+    if (list == nullptr || internet_address_list_length(list.get()) == 0) return std::string(texts::kAddressNone);
+    if (internet_address_list_length(list.get()) > 1) return std::string(texts::kAddressMany);
     InternetAddress* parsed = internet_address_list_get_address(list.get(), 0);
-    if (!INTERNET_ADDRESS_IS_MAILBOX(parsed)) return "ist keine E-Mail-Adresse";
+    if (!INTERNET_ADDRESS_IS_MAILBOX(parsed)) return std::string(texts::kAddressNone);
     const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(parsed));
     const char* at = addr != nullptr ? std::strchr(addr, '@') : nullptr;
     if (at == nullptr || at == addr || at[1] == 0 || std::strchr(at + 1, '@') != nullptr) {
-        return "ist keine E-Mail-Adresse";
+        return std::string(texts::kAddressNone);
     }
     return {};
 }
@@ -366,30 +340,30 @@ std::string CheckMail(const fs::path& mail, const MailChain& chain, std::uint32_
     GPtr<GMimeStream> stream(g_mime_stream_fs_open(mail.c_str(), O_RDONLY, 0, &gerror));
     if (stream == nullptr) {
         g_clear_error(&gerror);
-        return "sie lässt sich nicht lesen";
+        return std::string(texts::kMailUnreadable);
     }
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     g_mime_parser_set_persist_stream(parser.get(), TRUE);
     GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
-    if (message == nullptr) return "sie ist keine lesbare E-Mail";
+    if (message == nullptr) return std::string(texts::kMailNoMail);
     const MailFacts facts = FactsOf(chain, number);
     const char* subject = g_mime_message_get_subject(message.get());
-    if (subject == nullptr || SubjectOf(facts, envelope) != subject) return "der Betreff stimmt nicht";
+    if (subject == nullptr || SubjectOf(facts, envelope) != subject) return std::string(texts::kMailSubject);
     GMimeObject* headers = GMIME_OBJECT(message.get());
     const char* place = g_mime_object_get_header(headers, "X-Calverdon-Teil");
     const std::string expectedPlace = std::to_string(number) + "/" + std::to_string(facts.total);
-    if (place == nullptr || expectedPlace != place) return "X-Calverdon-Teil stimmt nicht";
+    if (place == nullptr || expectedPlace != place) return std::string(texts::kMailPlace);
     const char* id = g_mime_object_get_header(headers, "X-Calverdon-Kette");
-    if (id == nullptr || chain.id != id) return "X-Calverdon-Kette stimmt nicht";
+    if (id == nullptr || chain.id != id) return std::string(texts::kMailChain);
     GMimeObject* body = g_mime_message_get_mime_part(message.get());
     if (body == nullptr || !GMIME_IS_MULTIPART(body) || g_mime_multipart_get_count(GMIME_MULTIPART(body)) != 2) {
-        return "ihr Aufbau stimmt nicht";
+        return std::string(texts::kMailStructure);
     }
     GMimeObject* attachment = g_mime_multipart_get_part(GMIME_MULTIPART(body), 1);
-    if (!GMIME_IS_PART(attachment)) return "ihr Aufbau stimmt nicht";
+    if (!GMIME_IS_PART(attachment)) return std::string(texts::kMailStructure);
     const char* name = g_mime_part_get_filename(GMIME_PART(attachment));
-    if (name == nullptr || facts.partName != name) return "der Name des Anhangs stimmt nicht";
-    if (!SameContent(GMIME_PART(attachment), chain.parts[number - 1])) return "der Anhang weicht vom Teil ab";
+    if (name == nullptr || facts.partName != name) return std::string(texts::kMailAttachmentName);
+    if (!SameContent(GMIME_PART(attachment), chain.parts[number - 1])) return std::string(texts::kMailAttachmentContent);
     return {};
 }
 
@@ -460,19 +434,18 @@ std::string BuildMails(const MailChain& chain, const std::vector<std::uint32_t>&
                        std::vector<fs::path>& mails) {
     const std::string name = chain.sourceName;
     for (const std::uint32_t number : numbers) {
-        const std::string which = "Teil " + std::to_string(number) + " von " + name;
+        const std::string which = texts::MailFor(number, name);
         const fs::path built = folder / ("mail-" + std::to_string(number) + ".eml");
         int error = 0;
         if (!WriteMail(chain, number, envelope, date, built, error)) {
-            return "Fehler " + std::to_string(error) + " beim Schreiben der E-Mail für " + which + ".";
+            return texts::MailWriteFailed(which, error);
         }
         const std::string problem = CheckMail(built, chain, number, envelope);
-        if (!problem.empty()) return "Die E-Mail für " + which + " ist fehlerhaft: " + problem + ".";
+        if (!problem.empty()) return texts::MailBroken(which, problem);
         const std::uint64_t size = WireSize(built);
-        if (size == 0) return "Die E-Mail für " + which + " ist fehlerhaft: sie lässt sich nicht lesen.";
+        if (size == 0) return texts::MailBroken(which, std::string(texts::kMailUnreadable));
         if (maxWireBytes != 0 && size >= maxWireBytes) {
-            return "Die E-Mail für " + which + " wäre " + std::to_string(size) + " Bytes groß, nicht weniger als die " +
-                   std::to_string(maxWireBytes) + " Bytes der Grenze.";
+            return texts::MailTooLarge(which, size, maxWireBytes);
         }
         mails.push_back(built);
     }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <ctime>
 
 namespace calverdon::mail {
 namespace {
@@ -160,21 +158,6 @@ bool ReadPartOfTotal(std::string_view text, std::uint32_t& part, std::uint32_t& 
     const std::size_t right = SkipSpace(text, slash + 1, 1);
     if (!NumberBefore(text, left, part, start) || !NumberAfter(text, right, total, end)) return false;
     return part >= 1 && part <= total;
-}
-
-std::string DescribeMail(const MailInfo& info) {
-    std::string text = "„" + (info.subject.empty() ? std::string("(ohne Betreff)") : info.subject) + "“";
-    if (info.date != 0) {
-        const std::time_t when = static_cast<std::time_t>(info.date);
-        std::tm local {};
-        if (::localtime_r(&when, &local) != nullptr) {
-            char date[64];
-            std::snprintf(date, sizeof date, " vom %d.%d.%d, %02d:%02d", local.tm_mday, local.tm_mon + 1,
-                          local.tm_year + 1900, local.tm_hour, local.tm_min);
-            text += date;
-        }
-    }
-    return text;
 }
 
 }  // namespace calverdon::mail

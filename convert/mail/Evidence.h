@@ -36,7 +36,4 @@ void ReadSubject(std::string_view subject, MailInfo& info);
 // "k/n" as our own header carries it.
 bool ReadPartOfTotal(std::string_view text, std::uint32_t& part, std::uint32_t& total);
 
-// Where a part came from, for the report: „Betreff“ vom 3.12.2026, 14:05.
-std::string DescribeMail(const MailInfo& info);
-
 }  // namespace calverdon::mail

@@ -15,6 +15,7 @@
 #include "Chains.h"
 #include "File.h"
 #include "MailScanner.h"
+#include "MailTexts.h"
 #include "Messages.h"
 #include "Store.h"
 
@@ -23,21 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// "3", "3 und 5", "2, 3 bis 5 und 8": numbers as German text.
-std::string RangeList(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges, std::uint64_t& count) {
-    std::string text;
-    count = 0;
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
-        const auto [from, to] = ranges[i];
-        count += to - from + 1ull;
-        if (i > 0) text += i + 1 == ranges.size() ? " und " : ", ";
-        text += std::to_string(from);
-        if (to != from) text += (to == from + 1 ? " und " : " bis ") + std::to_string(to);
-    }
-    return text;
-}
-
-std::string Parts(std::size_t count) { return std::to_string(count) + (count == 1 ? " Teil" : " Teile"); }
+using texts::Parts;
 
 class Extraction {
 public:
@@ -97,21 +84,18 @@ void Extraction::Scan(MailScanner& scanner, const std::vector<fs::path>& sources
         if (percent != shown && services_.progress != nullptr) services_.progress->SetProgress(shown = percent);
     });
     for (const auto& [path, error] : scanner.Unreadable()) {
-        // A FIFO, device or socket has no errno to show: the sentence says
-        // what it is, as the decoder's messages do.
-        report_.errors.push_back(error == kNotRegularFile
-                                     ? "Fehler beim Lesen von " + path.string() + std::string(texts::kNotRegularFile)
-                                     : "Fehler " + std::to_string(error) + " beim Lesen von " + path.string() + ".");
+        report_.errors.push_back(texts::ReadFailed(path.string(), error));
         failed_ = true;
     }
 }
 
 std::string Extraction::Origin(const FoundPart& part) const {
     std::string where;
-    if (!part.mails.empty() && part.mails.front() < mails_.size()) where = DescribeMail(mails_[part.mails.front()]);
+    if (!part.mails.empty() && part.mails.front() < mails_.size()) {
+        where = texts::DescribeMail(mails_[part.mails.front()].subject, mails_[part.mails.front()].date);
+    }
     if (where.empty() && !part.files.empty()) where = part.files.front();
-    if (part.names.empty()) return where.empty() ? std::string("(ohne Namen)") : where;
-    return where.empty() ? part.names.front() : part.names.front() + " aus " + where;
+    return texts::Origin(part.names.empty() ? std::string() : part.names.front(), where);
 }
 
 std::string Extraction::Shortcoming(const Chain& chain) const {
@@ -120,24 +104,16 @@ std::string Extraction::Shortcoming(const Chain& chain) const {
         // Say which parts compete for which place, and where each came from.
         std::string text;
         for (const Chain::Competition& competition : chain.competing) {
-            if (!text.empty()) text += "; ";
-            text += "Teil " + std::to_string(competition.number) + " in verschiedenen Fassungen gefunden";
-            std::string from;
-            for (const FoundPart* part : competition.parts) from += (from.empty() ? "" : ", ") + Origin(*part);
-            if (!from.empty()) text += " (" + from + ")";
+            std::vector<std::string> origins;
+            for (const FoundPart* part : competition.parts) origins.push_back(Origin(*part));
+            text += (text.empty() ? "" : "; ") + texts::Competing(competition.number, origins);
         }
-        return text + ", nicht umgewandelt (" + Parts(found) + " gefunden)";
+        return text + texts::NotConvertedFound(found);
     }
     std::uint64_t count = 0;
-    const std::string missing = RangeList(chain.missing, count);
-    const char* verb = count == 1 ? " fehlt" : " fehlen";
-    if (chain.total) {
-        const std::string total = std::to_string(*chain.total);
-        return "Teil " + missing + " von " + total + verb + " (" + std::to_string(found) + " von " + total +
-               " Teilen gefunden)";
-    }
-    std::string text = missing.empty() ? std::string() : "Teil " + missing + verb + ", ";
-    return text + "der letzte Teil fehlt (Gesamtzahl unbekannt), " + Parts(found) + " gefunden";
+    const std::string missing = texts::Ranges(chain.missing, count);
+    if (chain.total) return texts::MissingOf(missing, count, *chain.total, found);
+    return texts::MissingLast(missing, count, found);
 }
 
 std::map<const Chain*, fs::path> Extraction::Targets(const std::vector<Chain>& chains, const fs::path& folder) {
@@ -181,20 +157,19 @@ void Extraction::Decode(const Chain& chain, const fs::path& target, const std::s
     if (result.result != ConversionResult::Failed && mode_ == Extract::Decode) {
         written_.push_back({&chain, result.ticket});
     }
-    const std::string parts = std::to_string(chain.parts.size());
-    std::string line = shown + ": " + parts + " von " + parts + " Teilen, ";
+    std::string line = shown + ": " + texts::ChainDone(chain.parts.size());
     const bool check = mode_ == Extract::CheckOnly;
     switch (result.result) {
         case ConversionResult::Succeeded:
-            line += check ? "in Ordnung" : "umgewandelt in " + result.written.string();
-            if (result.repaired) line += "; Zeilenenden oder E-Mail-Zitatzeichen wurden repariert, die Prüfsumme stimmt";
+            line += check ? std::string(texts::kChecked) : texts::Converted(result.written.string());
+            if (result.repaired) line += texts::kRepaired;
             break;
         case ConversionResult::ChecksumMismatch:
-            line += "Prüfsummenfehler" + (check ? std::string() : ", geschrieben als " + result.written.string());
+            line += texts::ChecksumMismatch(check ? std::string() : result.written.string());
             incomplete_ = true;
             break;
         case ConversionResult::Failed:
-            line += "nicht umgewandelt";
+            line += texts::kNotConverted;
             failed_ = true;
             break;
     }
@@ -212,8 +187,7 @@ void Extraction::Settle() {
             std::erase_if(written_, [&](const WrittenChain& w) { return w.ticket == waiting.ticket; });
             // The name could not be given: nothing was written.
             const auto comma = line.rfind(", ", at);
-            line = line.substr(0, comma) + ", nicht umgewandelt: Fehler " + std::to_string(outcome.error) +
-                   " beim Schreiben der Zieldatei";
+            line = line.substr(0, comma) + texts::NotPublished(outcome.error);
             failed_ = true;
         } else if (outcome.written != waiting.planned && at != std::string::npos) {
             line.replace(at, planned.size(), outcome.written.string());
@@ -243,11 +217,11 @@ std::vector<fs::path> Extraction::ReadStandardInput(const std::vector<fs::path>&
             ok = in.Error() == 0 && writer.Close(false);
         }
         if (!ok) {
-            report_.errors.push_back("Fehler " + std::to_string(errno) + " beim Lesen der Standardeingabe.");
+            report_.errors.push_back(texts::StandardInputFailed(errno));
             failed_ = true;
             continue;
         }
-        shownAs_[copy] = "(Standardeingabe)";
+        shownAs_[copy] = std::string(texts::kStandardInput);
         read.push_back(copy);
     }
     return read;
@@ -299,18 +273,18 @@ void Extraction::Keep(const MailScanner& scanner, const Linked& linked) {
         if (used.contains(i)) {
             if (inStore_[i]) store_->Remove(*inStore_[i]);
         } else if (i < scanner.Parts().size() && !store_->Add(parts_[i], mails_, error)) {
-            report_.errors.push_back("Fehler " + std::to_string(error) + " beim Aufbewahren eines Teils im Eingang.");
+            report_.errors.push_back(texts::KeepPartFailed(error));
             failed_ = true;
         }
     }
     for (const Piece& piece : scanner.Pieces()) {
         if (!store_->AddPiece(piece, error)) {
-            report_.errors.push_back("Fehler " + std::to_string(error) + " beim Aufbewahren eines Stücks im Eingang.");
+            report_.errors.push_back(texts::KeepPieceFailed(error));
             failed_ = true;
         }
     }
     if (!store_->Commit(error)) {
-        report_.errors.push_back("Fehler " + std::to_string(error) + " beim Schreiben des Eingangs.");
+        report_.errors.push_back(texts::StoreWriteFailed(error));
         failed_ = true;
     }
     (void)linked;
@@ -324,15 +298,14 @@ std::string PiecesLine(const std::vector<Piece>& pieces, const std::string& id) 
         total = std::max(total, piece.total);
         numbers.insert(piece.number);
     }
-    return "Nachricht in Stücken „" + id + "“: " + std::to_string(numbers.size()) +
-           (total != 0 ? " von " + std::to_string(total) : std::string()) + " Stücken gefunden";
+    return texts::Pieces(id, numbers.size(), total);
 }
 
 ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs::path& folder) {
     if (mode_ == Extract::Decode) {
         struct stat st {};
         if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-            report_.errors.push_back("Der Zielordner " + folder.string() + " besteht nicht.");
+            report_.errors.push_back(texts::TargetFolderMissing(folder.string()));
             report_.outcome = Outcome::Failed;
             return report_;
         }
@@ -341,7 +314,7 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
     try {
         scratch = std::make_unique<ScratchFolder>("calverdon-mail");
     } catch (const fs::filesystem_error& e) {
-        report_.errors.push_back("Fehler " + std::to_string(e.code().value()) + " beim Anlegen des Arbeitsordners.");
+        report_.errors.push_back(texts::ScratchFailed(e.code().value()));
         report_.outcome = Outcome::Failed;
         return report_;
     }
@@ -364,17 +337,15 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
     const std::map<const Chain*, fs::path> targets = Targets(linked.chains, folder);
     std::map<std::string, int> sameName;
     for (const Chain& chain : linked.chains) ++sameName[ChainTargetName(chain)];
-    const std::string kept = store_ ? "; im Eingang aufbewahrt" : "";
+    const std::string kept = store_ ? std::string(texts::kKept) : std::string();
     for (const Chain& chain : linked.chains) {
         const std::string name = ChainTargetName(chain);
-        std::string shown = name.empty() ? "(ohne Namen)" : name;
+        std::string shown = name.empty() ? std::string(texts::kNoName) : name;
         // Chains that carry the same name are told apart by where they came.
         if (sameName[name] > 1) shown += " (" + Origin(chain.First()) + ")";
         const auto target = targets.find(&chain);
         if (chain.Complete() && target == targets.end()) {
-            const std::string parts = std::to_string(chain.parts.size());
-            report_.lines.push_back(shown + ": " + parts + " von " + parts +
-                                    " Teilen, nicht umgewandelt: der erste Teil nennt keinen Dateinamen");
+            report_.lines.push_back(shown + ": " + texts::NoTargetName(chain.parts.size()));
             failed_ = true;
             continue;
         }
@@ -387,7 +358,7 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
     }
     Settle();
     for (const FoundPart* stray : linked.strays) {
-        report_.lines.push_back(Origin(*stray) + ": Teil " + std::to_string(stray->number) + " ohne ersten Teil" + kept);
+        report_.lines.push_back(Origin(*stray) + ": " + texts::Stray(stray->number) + kept);
         incomplete_ = true;
     }
     std::set<std::string> waitingPieces;
@@ -398,7 +369,7 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
     }
     if (store_) Keep(scanner, linked);
     if (linked.chains.empty() && linked.strays.empty() && waitingPieces.empty()) {
-        if (!options_.quietWhenNothing) report_.errors.push_back("Keine Hex-Text-Kette gefunden.");
+        if (!options_.quietWhenNothing) report_.errors.emplace_back(texts::kNothingFound);
         report_.outcome = failed_ ? Outcome::Failed : Outcome::NothingFound;
     } else {
         report_.outcome = failed_ ? Outcome::Failed : incomplete_ ? Outcome::SomeIncomplete : Outcome::AllVerified;
@@ -409,14 +380,6 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
 }  // namespace
 
 namespace {
-
-std::string Day(std::int64_t seconds) {
-    const std::time_t when = static_cast<std::time_t>(seconds);
-    std::tm local {};
-    if (::localtime_r(&when, &local) == nullptr) return "?";
-    return std::to_string(local.tm_mday) + "." + std::to_string(local.tm_mon + 1) + "." +
-           std::to_string(local.tm_year + 1900);
-}
 
 // The store's chains, each as the indexes of its parts in the store, and
 // a line that says what it holds; strays as chains of their own.
@@ -449,27 +412,22 @@ std::vector<WaitingChain> Waiting(const Store& store) {
         std::sort(waiting.parts.begin(), waiting.parts.end());
         waiting.parts.erase(std::unique(waiting.parts.begin(), waiting.parts.end()), waiting.parts.end());
         dates(waiting);
-        const std::string name = ChainTargetName(chain).empty() ? "(ohne Namen)" : ChainTargetName(chain);
+        const std::string name = ChainTargetName(chain).empty() ? std::string(texts::kNoName) : ChainTargetName(chain);
         std::uint64_t count = 0;
-        const std::string missing = RangeList(chain.missing, count);
-        std::string line = name + ": ";
-        if (chain.total) {
-            line += std::to_string(chain.Found()) + " von " + std::to_string(*chain.total) + " Teilen da";
-        } else {
-            line += Parts(chain.Found()) + " da, letzter Teil fehlt noch";
-        }
-        if (!missing.empty()) line += ", es " + std::string(count == 1 ? "fehlt Teil " : "fehlen Teil ") + missing;
-        if (!chain.competing.empty()) line += ", mehrere Fassungen eines Teils";
-        waiting.line = line + "; ältester Teil vom " + Day(waiting.oldest);
+        const std::string missing = texts::Ranges(chain.missing, count);
+        std::string line = name + ": " + (chain.total ? texts::WaitingOf(chain.Found(), *chain.total)
+                                                      : texts::WaitingForLast(chain.Found()));
+        if (!missing.empty()) line += texts::WaitingMissing(missing, count);
+        if (!chain.competing.empty()) line += texts::kWaitingVersions;
+        waiting.line = line + texts::WaitingSince(waiting.oldest);
         chains.push_back(std::move(waiting));
     }
     for (const FoundPart* stray : linked.strays) {
         WaitingChain waiting;
         waiting.parts.push_back(static_cast<std::size_t>(stray - base));
         dates(waiting);
-        const std::string name = stray->names.empty() ? "(ohne Namen)" : stray->names.front();
-        waiting.line = name + ": Teil " + std::to_string(stray->number) + " da, erster Teil fehlt noch; angekommen am " +
-                       Day(waiting.oldest);
+        const std::string name = stray->names.empty() ? std::string(texts::kNoName) : stray->names.front();
+        waiting.line = name + ": " + texts::WaitingStray(stray->number, waiting.oldest);
         chains.push_back(std::move(waiting));
     }
     return chains;
@@ -495,7 +453,7 @@ ExtractionReport ListWaiting(const fs::path& path) {
     std::set<std::string> ids;
     for (const Piece& piece : store->Pieces()) ids.insert(piece.id);
     for (const std::string& id : ids) report.lines.push_back(PiecesLine(store->Pieces(), id));
-    if (report.lines.empty()) report.lines.push_back("Im Eingang wartet nichts.");
+    if (report.lines.empty()) report.lines.emplace_back(texts::kNothingWaits);
     report.outcome = Outcome::AllVerified;
     return report;
 }
@@ -511,16 +469,16 @@ ExtractionReport ForgetWaiting(const fs::path& path, unsigned days) {
     std::vector<std::vector<std::size_t>> groups;
     for (const WaitingChain& chain : chains) {
         groups.push_back(chain.parts);
-        if (chain.newest < cutoff) report.lines.push_back(chain.line + "; vergessen");
+        if (chain.newest < cutoff) report.lines.push_back(chain.line + std::string(texts::kForgotten));
     }
     store->ForgetBefore(cutoff, groups);
     int error = 0;
     if (!store->Commit(error)) {
-        report.errors.push_back("Fehler " + std::to_string(error) + " beim Schreiben des Eingangs.");
+        report.errors.push_back(texts::StoreWriteFailed(error));
         report.outcome = Outcome::Failed;
         return report;
     }
-    if (report.lines.empty()) report.lines.push_back("Nichts im Eingang ist älter als " + std::to_string(days) + " Tage.");
+    if (report.lines.empty()) report.lines.push_back(texts::NothingOlderThan(days));
     report.outcome = Outcome::AllVerified;
     return report;
 }

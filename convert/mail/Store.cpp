@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "MailTexts.h"
 #include "PendingFile.h"
 
 namespace calverdon::mail {
@@ -108,7 +109,7 @@ std::optional<Store> Store::Open(const fs::path& folder, std::string& error, int
     std::error_code made;
     fs::create_directories(folder, made);
     if (made || !fs::is_directory(folder)) {
-        error = "Der Eingang " + folder.string() + " kann nicht angelegt werden.";
+        error = texts::StoreCannotBeMade(folder.string());
         return std::nullopt;
     }
     // Only its owner may read what mails brought.
@@ -116,7 +117,7 @@ std::optional<Store> Store::Open(const fs::path& folder, std::string& error, int
     Store store(folder);
     store.lock_ = UniqueFd(::open((folder / kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (!store.lock_.IsOpen()) {
-        error = "Fehler " + std::to_string(errno) + " beim Öffnen des Eingangs " + folder.string() + ".";
+        error = texts::StoreOpenFailed(folder.string(), errno);
         return std::nullopt;
     }
     // A mail filter may start several deliveries at once: they take turns,
@@ -124,11 +125,11 @@ std::optional<Store> Store::Open(const fs::path& folder, std::string& error, int
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
     while (::flock(store.lock_.Get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            error = "Fehler " + std::to_string(errno) + " beim Sperren des Eingangs " + folder.string() + ".";
+            error = texts::StoreLockFailed(folder.string(), errno);
             return std::nullopt;
         }
         if (std::chrono::steady_clock::now() >= until) {
-            error = "Der Eingang " + folder.string() + " ist belegt: ein anderer Lauf arbeitet noch damit.";
+            error = texts::StoreBusy(folder.string());
             return std::nullopt;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -149,7 +150,7 @@ bool Store::Load(std::string& error) {
     if (index) {
         std::string line;
         if (!std::getline(index, line) || line != kIndexHeader) {
-            error = "Der Eingang " + folder_.string() + " hat ein Verzeichnis, das dieses Programm nicht kennt.";
+            error = texts::StoreUnknownIndex(folder_.string());
             return false;
         }
         std::map<std::string, std::size_t> mailIds;
