@@ -497,8 +497,7 @@ ConversionResult PublishMails(const std::vector<fs::path>& mails, const std::vec
     }
     if (written) written = files.Publish(targets, {}, /*sync=*/false, error);
     if (written) return ConversionResult::Succeeded;
-    problem = "Fehler " + std::to_string(error) + " beim Schreiben der E-Mails in " +
-              targets.front().parent_path().string() + ".";
+    problem = texts::MailsWriteFailed(targets.front().parent_path().string(), error);
     return ConversionResult::Failed;
 }
 

@@ -176,4 +176,8 @@ std::string MailTooLarge(const std::string& which, std::uint64_t size, std::uint
            " Bytes der Grenze.";
 }
 
+std::string MailsWriteFailed(const std::string& folder, int error) {
+    return Failure(error, " beim Schreiben der E-Mails in " + folder + ".");
+}
+
 }  // namespace calverdon::mail::texts

@@ -115,5 +115,7 @@ std::string MailFor(std::uint32_t number, const std::string& name);  // "Teil 2 
 std::string MailWriteFailed(const std::string& which, int error);
 std::string MailBroken(const std::string& which, const std::string& problem);
 std::string MailTooLarge(const std::string& which, std::uint64_t size, std::uint64_t limit);
+// Writing the .eml files into their folder failed.
+std::string MailsWriteFailed(const std::string& folder, int error);
 
 }  // namespace calverdon::mail::texts
