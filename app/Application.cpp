@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "Texts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -73,16 +74,7 @@ void TApplication::ShowException(std::exception_ptr exception) {
     if (display_) display_(QString::fromLatin1(kApplicationTitle), ExceptionText(exception));
 }
 
-const char* const kUsageText =
-    "Aufruf: calverdon [--encode] [DATEI...]\n"
-    "Calverdon wandelt Hex-Text-Dateien in die Dateien zurück, die sie tragen.\n"
-    "\n"
-    "  DATEI        eine Hex-Text-Datei wird gewählt wie mit \"auswählen\";\n"
-    "               E-Mails, mbox-Dateien, Ordner und mehrere Dateien werden wie\n"
-    "               auf das Fenster gezogen nach Hex-Text-Ketten durchsucht\n"
-    "  --encode     auch codieren, wie mit einer Datei Codieren.ini im Startordner\n"
-    "  -h, --help   Diese Hilfe zeigen und beenden\n"
-    "  --version    Version und Copyright dieses Programms zeigen und beenden\n";
+const char* const kUsageText = texts::kUsage;
 
 StartArguments ParseStartArguments(const QStringList& arguments) {
     StartArguments start;

@@ -29,6 +29,8 @@
 #include "Components.h"
 #include <calverdon/Dllinfo.h>
 #include "Extraction.h"
+#include "GermanText.h"
+#include "Texts.h"
 #include "MailForm.h"
 #include "Store.h"
 #include "File.h"
@@ -39,7 +41,7 @@
 namespace calverdon::gui {
 namespace {
 
-const QString kSourcePlaceholder = QStringLiteral("Quelle...");
+const QString kSourcePlaceholder = texts::Q(texts::kSourcePlaceholder);
 const QString kTargetPlaceholder = QStringLiteral("Ziel...");
 
 // Paths reach the engine as the file system's bytes.
@@ -133,12 +135,12 @@ bool IsMailDrop(const QStringList& paths) {
 // says to those who cannot tell the colours apart.
 QString OutcomeInWords(ConversionResult result) {
     switch (result) {
-    case ConversionResult::Failed: return QStringLiteral("nicht umgewandelt");
+    case ConversionResult::Failed: return texts::Q(texts::kNotConverted);
     case ConversionResult::ChecksumMismatch:
-        return QStringLiteral("Prüfsumme stimmt nicht – Datei möglicherweise fehlerhaft");
+        return texts::Q(texts::kMismatch);
     case ConversionResult::Succeeded: break;
     }
-    return QStringLiteral("umgewandelt");
+    return texts::Q(texts::kConverted);
 }
 
 // "a", "a und b", "a, b und c", "a, b, c und 1 weiterer", "a, b, c und 4
@@ -149,21 +151,22 @@ QString MissingParts(const ChainSummary& chain) {
     const std::uint64_t unnamed = chain.missing - static_cast<std::uint64_t>(names.size());
     if (unnamed > 0) {
         return names.join(QStringLiteral(", ")) +
-               (unnamed == 1 ? QStringLiteral(" und 1 weiterer") : QStringLiteral(" und %1 weitere").arg(unnamed));
+               (unnamed == 1 ? texts::Q(texts::kOneMore) : texts::Q(texts::kMore).arg(unnamed));
     }
-    const QString last = names.takeLast();
-    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" und ") + last;
+    std::vector<std::string> items;
+    for (const QString& name : names) items.push_back(name.toStdString());
+    return QString::fromStdString(JoinGerman(items));
 }
 
 // What a chain holds, for the target label's tooltip, before it is decoded.
 QString ChainToolTip(const ChainSummary& chain) {
     if (chain.name.empty()) return {};
-    QString tip = QStringLiteral("Enthält: ") + QString::fromStdString(chain.name);
-    tip += QStringLiteral("\nTeile im Ordner: ");
-    tip += chain.last != 0 ? QStringLiteral("%1 von %2").arg(chain.found).arg(chain.last)
-                           : QStringLiteral("%1, der letzte Teil fehlt").arg(chain.found);
-    if (chain.missing == 1) tip += QStringLiteral("\nEs fehlt: ") + MissingParts(chain);
-    if (chain.missing > 1) tip += QStringLiteral("\nEs fehlen: ") + MissingParts(chain);
+    QString tip = texts::Q(texts::kHolds) + QString::fromStdString(chain.name);
+    tip += texts::Q(texts::kPartsInFolder);
+    tip += chain.last != 0 ? texts::Q(texts::kPartsOf).arg(chain.found).arg(chain.last)
+                           : texts::Q(texts::kPartsLastMissing).arg(chain.found);
+    if (chain.missing == 1) tip += texts::Q(texts::kOneMissing) + MissingParts(chain);
+    if (chain.missing > 1) tip += texts::Q(texts::kManyMissing) + MissingParts(chain);
     return tip;
 }
 
@@ -219,20 +222,20 @@ TForm1::~TForm1() = default;
 
 void TForm1::CreateComponents() {
     // Declared order of the components; positions in logical pixels.
-    Label1 = MakeLabel(this, "Label1", QStringLiteral("Umzuwandelnde Datei"), 8, 49);
-    Label2 = MakeLabel(this, "Label2", QStringLiteral("Zieldatei"), 8, 112);
+    Label1 = MakeLabel(this, "Label1", texts::Q(texts::kSourceLabel), 8, 49);
+    Label2 = MakeLabel(this, "Label2", texts::Q(texts::kTargetLabel), 8, 112);
     LabelZIEL = MakeLabel(this, "LabelZIEL", kTargetPlaceholder, 8, 134);
 
     OpenDialog1 = new TOpenDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1->Title = QStringLiteral("Quelldatei auswählen");
+    OpenDialog1->Title = texts::Q(texts::kDialogTitle);
 
-    BitBtnSTART = MakeButton(this, "BitBtnSTART", QStringLiteral("Umwandlung starten..."), "start.svg",
+    BitBtnSTART = MakeButton(this, "BitBtnSTART", texts::Q(texts::kStart), "start.svg",
                              TBitBtn::Glyph::Right, QRect(96, 109, 213, 25));
-    BitBtnSTART->setToolTip(QStringLiteral("Umwandlung in Zieldatei starten"));
+    BitBtnSTART->setToolTip(texts::Q(texts::kStartTip));
     BitBtnSTART->setEnabled(false);
 
-    BitBtn2 = MakeButton(this, "BitBtn2", QStringLiteral("Schließen"), "exit.svg", TBitBtn::Glyph::Left,
+    BitBtn2 = MakeButton(this, "BitBtn2", texts::Q(texts::kClose), "exit.svg", TBitBtn::Glyph::Left,
                          QRect(4, 4, 93, 25));
 
     ProgressBar1 = new QProgressBar(this);
@@ -248,11 +251,11 @@ void TForm1::CreateComponents() {
     ShapeRES->SetBrushColor(QColor(0, 255, 0));
     ShapeRES->hide();
 
-    BitBtnHILF = MakeButton(this, "BitBtnHILF", QStringLiteral("Hilfe"), "help.svg", TBitBtn::Glyph::Left,
+    BitBtnHILF = MakeButton(this, "BitBtnHILF", texts::Q(texts::kHelp), "help.svg", TBitBtn::Glyph::Left,
                             QRect(310, 4, 93, 25));
-    BitBtnQ = MakeButton(this, "BitBtnQ", QStringLiteral("auswählen"), "open.svg", TBitBtn::Glyph::Right,
+    BitBtnQ = MakeButton(this, "BitBtnQ", texts::Q(texts::kChoose), "open.svg", TBitBtn::Glyph::Right,
                          QRect(148, 46, 125, 25));
-    BitBtnQ->setToolTip(QStringLiteral("Quelldatei (.txt) auswählen"));
+    BitBtnQ->setToolTip(texts::Q(texts::kChooseTip));
 
     LabelQ = MakeLabel(this, "LabelQ", kSourcePlaceholder, 8, 75);
 
@@ -262,8 +265,8 @@ void TForm1::CreateComponents() {
     EditKB->hide();
 
     // Eighteen blanks leave the gap in which EditKB sits.
-    auto* kilobytes = MakeLabel<TGapLabel>(this, "LabelKB", QStringLiteral("Dateigröße max.") +
-                                           QString(18, QLatin1Char(' ')) + QStringLiteral("kB"), 92, 173);
+    auto* kilobytes = MakeLabel<TGapLabel>(this, "LabelKB", texts::Q(texts::kKilobytesStart) +
+                                           QString(18, QLatin1Char(' ')) + texts::Q(texts::kKilobytesEnd), 92, 173);
     kilobytes->SetControlLeft(EditKB->x());
     LabelKB = kilobytes;
     LabelKB->hide();
@@ -271,9 +274,9 @@ void TForm1::CreateComponents() {
     EditKB->raise();
 
     // Right of the dot, in the row that only the dot uses otherwise.
-    BitBtnMAIL = MakeButton(this, "BitBtnMAIL", QStringLiteral("Per E-Mail senden..."), "start.svg",
+    BitBtnMAIL = MakeButton(this, "BitBtnMAIL", texts::Q(texts::kMail), "start.svg",
                             TBitBtn::Glyph::Right, QRect(240, 224, 163, 25));
-    BitBtnMAIL->setToolTip(QStringLiteral("Die Teile mit dem E-Mail-Programm versenden"));
+    BitBtnMAIL->setToolTip(texts::Q(texts::kMailTip));
     ShowMailButton(false);
 
     setTabOrder(BitBtnSTART, BitBtn2);
@@ -332,8 +335,8 @@ void TForm1::OpenPaths(const QStringList& given) {
     QStringList missing;
     for (const QString& path : given) (QFileInfo::exists(path) ? paths : missing) << QFileInfo(path).absoluteFilePath();
     if (!missing.isEmpty()) {
-        messages_->Show((missing.join(QLatin1Char('\n')) + QStringLiteral("\ngibt es nicht.")).toStdString(),
-                        missing.size() == 1 ? "Die Datei" : "Die Dateien", MessageKind::Error);
+        messages_->Show((missing.join(QLatin1Char('\n')) + texts::Q(texts::kMissingEnd)).toStdString(),
+                        missing.size() == 1 ? texts::kMissingOne : texts::kMissingMany, MessageKind::Error);
     }
     if (paths.isEmpty()) return;
     if (IsMailDrop(paths)) {
@@ -358,8 +361,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::AskWhetherToStop() {
-    return messages_->Show("Die Umwandlung läuft noch.\nSoll sie abgebrochen und das Fenster geschlossen werden?",
-                           "ACHTUNG", MessageKind::YesNoWarning) == kAnswerYes;
+    return messages_->Show(texts::kStopQuestion, texts::kStopCaption, MessageKind::YesNoWarning) == kAnswerYes;
 }
 
 bool TForm1::RunWork(const std::function<void()>& work) {
@@ -409,9 +411,9 @@ void TForm1::ExtractFromMail(const QStringList& paths) {
         result = ConversionResult::ChecksumMismatch;
         kind = MessageKind::Warning;
     }
-    messages_->Show(text, "Hex-Text-Ketten aus E-Mails", kind);
+    messages_->Show(text, texts::kExtractionCaption, kind);
     // Yellow here means a chain not found whole as much as a checksum.
-    ShowResult(result, result == ConversionResult::ChecksumMismatch ? QStringLiteral("nicht vollständig umgewandelt")
+    ShowResult(result, result == ConversionResult::ChecksumMismatch ? texts::Q(texts::kNotAllConverted)
                                                                      : OutcomeInWords(result));
 }
 
@@ -441,7 +443,7 @@ void TForm1::SourceChosen(const QString& path) {
         ExtractFromMail({source});
         return;
     } else if (!EncodeMode) {
-        messages_->Show("sind nicht zulässig.", "Andere Endungen als '.txt'", MessageKind::Information);
+        messages_->Show(texts::kOtherExtensionText, texts::kOtherExtensionCaption, MessageKind::Information);
         ForgetChoice();
         return;
     } else {

@@ -5,29 +5,14 @@
 
 #include "Components.h"
 #include "RichText.h"
+#include "Texts.h"
 
 namespace calverdon::gui {
 
 QStringList TFormINFO::BuiltInLines() {
-    // Lines 4 and 5 end in a blank; the empty lines separate the steps.
-    return {
-        QStringLiteral("Calverdon dient der Umsetzung von Kelvarin-Textdateien in Binärdateien."),
-        QString(),
-        QStringLiteral("1. Wählen Sie zunächst mit [auswählen] die Textdatei aus, die Sie per E-Mail erhalten haben."),
-        QStringLiteral("Falls Sie mehrere, durchnummerierte Textdateien erhalten haben, wählen Sie die erste (ohne "),
-        QStringLiteral("Nummer). "),
-        QStringLiteral("Calverdon fügt die Teildateien zu einer Gesamtdatei zusammen und prüft die korrekte Reihenfolge."),
-        QStringLiteral("Calverdon prüft die Datei und trägt den Namen der zu erzeugenden Datei unter [Zieldatei] ein."),
-        QString(),
-        QStringLiteral("2. Starten Sie die Umwandlung durch klicken auf [Umwandlung starten]."),
-        QStringLiteral("Sobald die Umwandlung beendet ist, sehen Sie einen grünen, gelben oder roten Punkt."),
-        QStringLiteral("Grün: Die Umwandlung war erfolgreich, die Datei kann verwendet werden."),
-        QStringLiteral("Gelb: Es gab einen Prüfsummenfehler. Die Datei könnte Fehler haben."),
-        QStringLiteral("Rot: Es gab einen Fehler. Eine Zieldatei wurde nicht erzeugt."),
-        QString(),
-        QStringLiteral("3. Verschieben Sie die erzeugte Datei nach Anweisung in den gewünschten Ordner."),
-        QString(),
-    };
+    QStringList lines;
+    for (const char* line : texts::kBuiltInHelp) lines << texts::Q(line);
+    return lines;
 }
 
 QString InstalledHelpFile() {
@@ -36,7 +21,7 @@ QString InstalledHelpFile() {
 
 TFormINFO::TFormINFO(QWidget* owner, const QString& installedHelp) : QDialog(owner) {
     setObjectName(QStringLiteral("FormINFO"));
-    setWindowTitle(QStringLiteral("Calverdon - Info"));
+    setWindowTitle(texts::Q(texts::kHelpTitle));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(FormFont());
@@ -52,7 +37,7 @@ TFormINFO::TFormINFO(QWidget* owner, const QString& installedHelp) : QDialog(own
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setPlainText(BuiltInLines().join(QLatin1Char('\n')));
 
-    BitBtn1 = new TBitBtn(QStringLiteral("S&chließen"), QIcon(QStringLiteral(":/icons/back.svg")),
+    BitBtn1 = new TBitBtn(texts::Q(texts::kHelpClose), QIcon(QStringLiteral(":/icons/back.svg")),
                           TBitBtn::Glyph::Left, this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(4, 4, 101, 25);

@@ -9,6 +9,8 @@
 #include <ctime>
 
 #include "Compose.h"
+#include "Messages.h"
+#include "Texts.h"
 #include "Names.h"
 
 namespace calverdon::gui {
@@ -45,7 +47,7 @@ QString Names(const std::vector<fs::path>& targets) {
     QStringList names;
     for (std::size_t i = 0; i < targets.size() && i < kShown; ++i) names << FromPath(targets[i].filename());
     QString text = names.join(QStringLiteral("\n"));
-    if (targets.size() > kShown) text += QStringLiteral("\nund %1 weitere").arg(targets.size() - kShown);
+    if (targets.size() > kShown) text += texts::Q(texts::kMailMore).arg(targets.size() - kShown);
     return text;
 }
 
@@ -55,8 +57,7 @@ void WriteEmlFiles(const fs::path& source, const mail::MailChain& chain, UserMes
     for (std::uint32_t number = 1; number <= chain.parts.size(); ++number) numbers.push_back(number);
     const mail::MailScratch scratch;
     if (scratch.Path().empty()) {
-        messages.Show("beim Anlegen des Arbeitsordners.", "Fehler " + std::to_string(scratch.Error()),
-                      MessageKind::Error);
+        messages.Show(texts::kScratchFailed, calverdon::texts::ErrorCaption(scratch.Error()), MessageKind::Error);
         return;
     }
     std::vector<fs::path> mails;
@@ -70,14 +71,11 @@ void WriteEmlFiles(const fs::path& source, const mail::MailChain& chain, UserMes
         if (problem.empty()) return;
     }
     if (!problem.empty()) {
-        messages.Show(problem, "Per E-Mail senden", MessageKind::Error);
+        messages.Show(problem, texts::kMailCaption, MessageKind::Error);
         return;
     }
-    const QString text = QStringLiteral("Es ließ sich kein E-Mail-Programm öffnen. Die E-Mails stehen als "
-                                        ".eml-Dateien neben den Teilen in %1:\n%2\nSie lassen sich mit einem "
-                                        "E-Mail-Programm öffnen und versenden.")
-                             .arg(FromPath(folder), Names(targets));
-    messages.Show(text.toStdString(), "Per E-Mail senden", MessageKind::Information);
+    const QString text = texts::Q(texts::kMailWritten).arg(FromPath(folder), Names(targets));
+    messages.Show(text.toStdString(), texts::kMailCaption, MessageKind::Information);
 }
 
 }  // namespace
