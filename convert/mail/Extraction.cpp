@@ -17,6 +17,7 @@
 #include "MailScanner.h"
 #include "MailTexts.h"
 #include "Messages.h"
+#include "Report.h"
 #include "Store.h"
 
 namespace calverdon::mail {
@@ -77,11 +78,14 @@ private:
 };
 
 void Extraction::Scan(MailScanner& scanner, const std::vector<fs::path>& sources) {
-    int shown = -1;
     for (const auto& [file, name] : shownAs_) scanner.ShowAs(file, name);
+    // The scan's progress goes the way the decoder's does: a percentage
+    // passed on whenever it changes.
+    Reporter progress(services_);
+    std::optional<std::uint64_t> started;
     scanner.Scan(sources, [&](std::uint64_t done, std::uint64_t total) {
-        const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
-        if (percent != shown && services_.progress != nullptr) services_.progress->SetProgress(shown = percent);
+        if (started != total) progress.StartProgress(*(started = total));
+        progress.Advance(done);
     });
     for (const auto& [path, error] : scanner.Unreadable()) {
         report_.errors.push_back(texts::ReadFailed(path.string(), error));
