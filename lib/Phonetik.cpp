@@ -8,93 +8,21 @@
 #include <utility>
 
 #include "CharLowerBuffA.h"
+#include "ReferencePhonetik.h"
 
 namespace {
 
 // ---------------------------------------------------------------------------
-// Cologne phonetic code
+// Cologne phonetic code. The rules are those of the plain coder
+// (ReferencePhonetik.h), tabulated here so that a position costs one lookup
+// and no branch.
 
-constexpr std::uint8_t kNoCode = 0xFF;
-constexpr std::uint8_t kCodeX = 48;  // x alone: the two digits 4 and 8
-
-// The code of one position and the number of letters it consumes; consumed
-// letters get no code of their own.
-struct PositionCode {
-    std::uint8_t code;
-    std::uint8_t consumed;
-};
-
-// The letter at a position and the two after it; '\0' past the end.
-struct Window {
-    char first;
-    char second;
-    char third;
-};
-
-constexpr bool IsVowel(char c) {
-    // j counts as a vowel, y does not.
-    return c == 'a' || c == 'e' || c == 'i' || c == 'j' || c == 'o' || c == 'u';
-}
-
-// Second letters of the c pairs: ca ch ck cl co cq cr cu cx.
-constexpr bool EndsCPair(char c) {
-    return c == 'a' || c == 'h' || c == 'k' || c == 'l' || c == 'o' || c == 'q' || c == 'r' || c == 'u' ||
-           c == 'x';
-}
-
-// The coder for every position but the first. The rules form one ordered
-// list; grouped here by first letter, their order only matters among the
-// rules for the same letter, and each case keeps it: ar/or before the vowel,
-// the d/t pairs before d and t, ph before p, the x pairs cx/kx/qx before the
-// c pairs and before c, k and q, sch before the s pairs before s.
-constexpr PositionCode CodeNextPosition(Window w) {
-    switch (w.first) {
-        case 'a':
-        case 'o': return {0, static_cast<std::uint8_t>(w.second == 'r' ? 2 : 1)};  // ar and or swallow the r
-        case 'e':
-        case 'i':
-        case 'j':
-        case 'u': return {0, 1};
-        case 'd':
-        case 't':
-            if (w.second == 'c' || w.second == 'z' || w.second == 's') return {8, 2};
-            return {2, 1};
-        case 'p': return w.second == 'h' ? PositionCode{3, 2} : PositionCode{1, 1};
-        case 'c':
-            if (w.second == 'x') return {8, 2};
-            if (EndsCPair(w.second)) return {4, 2};
-            return {0, 1};  // a lone c later in the word is coded like a vowel
-        case 'k':
-        case 'q': return w.second == 'x' ? PositionCode{8, 2} : PositionCode{4, 1};
-        case 'x': return {kCodeX, 1};
-        case 's':
-            if (w.second == 'c' && w.third == 'h') return {8, 3};
-            if (w.second == 'c' || w.second == 'z') return {8, 2};
-            return {8, 1};
-        case 'z': return {8, 1};
-        case 'l': return {5, 1};
-        case 'r': return {7, 1};
-        case 'm':
-        case 'n': return {6, 1};
-        case 'b': return {1, 1};
-        case 'f':
-        case 'v':
-        case 'w': return {3, 1};
-        case 'g': return {4, 1};
-        default: return {kNoCode, 1};  // h and y
-    }
-}
-
-// The coder for the first position. Its own rules cover vowels (ar and or
-// are not looked for: a and o are vowels here) and c (cx is an ordinary c
-// pair here, and a lone c is 8). Every other first letter is coded as it
-// would be later in the word, so that a leading consonant counts: Müller
-// gets 657 and Keller 457, where both would otherwise get 057.
-constexpr PositionCode CodeFirstPosition(Window w) {
-    if (IsVowel(w.first)) return {0, 1};
-    if (w.first == 'c') return EndsCPair(w.second) ? PositionCode{4, 2} : PositionCode{8, 1};
-    return CodeNextPosition(w);
-}
+using calverdon::reference::CodeFirstPosition;
+using calverdon::reference::CodeNextPosition;
+using calverdon::reference::kCodeX;
+using calverdon::reference::kNoCode;
+using calverdon::reference::PositionCode;
+using calverdon::reference::Window;
 
 // Letters are handled as indices: 1 to 26 for a to z. 0 stands for "no
 // letter" past the end of the letter string, kBeforeStart for the places
@@ -172,6 +100,17 @@ constexpr std::array<std::uint8_t, 256> MakeLetterTable() {
 
 constexpr std::array<std::uint8_t, 256> kLetters = MakeLetterTable();
 
+// Lower-cases the word in place; it is the caller's copy. Bytes after a NUL
+// are lower-cased as well, and then ignored.
+void LowerCase(AnsiString& word) {
+    for (std::size_t done = 0; done < word.size();) {
+        const auto chunk = static_cast<std::uint32_t>(
+            std::min<std::size_t>(word.size() - done, std::numeric_limits<std::uint32_t>::max()));
+        CharLowerBuffA(word.data() + done, chunk);
+        done += chunk;
+    }
+}
+
 // Moves a full buffer of digits into the code; a long code gets room for
 // the longest it can get at once, so that the result is still allocated
 // once. Kept out of line: usual codes never fill the buffer.
@@ -179,6 +118,86 @@ constexpr std::array<std::uint8_t, 256> kLetters = MakeLetterTable();
     if (code.empty()) code.reserve(longest);
     code.append(digits, size);
 }
+
+// The code, kept from the digits of the positions: the first digit always,
+// every later one unless it is 0 or repeats the digit kept last (so 2, 0, 2
+// keeps one 2). Whether a digit is kept is data, not a branch, since vowels
+// and consonants alternate unpredictably. The code collects in a local
+// buffer, so the result string is allocated at most once.
+class CodeCollector {
+public:
+    CodeCollector(std::int16_t maxLength, std::size_t wordSize)
+        : room_(static_cast<std::size_t>(maxLength)),
+          longest_(std::min<std::size_t>(static_cast<std::size_t>(maxLength), 2 * wordSize)) {}
+
+    // Takes a digit 0 to 8, or kPackedNone for a position without code;
+    // false once the code has its maximum length: later digits could only
+    // add to its end, which the cut removes.
+    [[gnu::always_inline]] bool Add(unsigned digit) {
+        if (used_ == buffer_.size()) {
+            AppendDigits(code_, buffer_.data(), used_, longest_);
+            room_ -= used_;
+            used_ = 0;
+        }
+        const bool keep = (digit != kPackedNone) & ((last_ == kNoDigitYet) | ((digit != 0) & (digit != last_)));
+        buffer_[used_] = static_cast<char16_t>(u'0' + digit);
+        used_ += keep;
+        last_ = keep ? digit : last_;
+        return used_ < room_;
+    }
+
+    String Finish() && {
+        code_.append(buffer_.data(), used_);
+        return std::move(code_);
+    }
+
+private:
+    static constexpr unsigned kNoDigitYet = 10;
+    String code_;
+    std::array<char16_t, 64> buffer_;
+    std::size_t used_ = 0;  // digits in the buffer
+    std::size_t room_;      // digits the buffer may take before the cut
+    std::size_t longest_;   // the longest the code can get
+    unsigned last_ = kNoDigitYet;
+};
+
+// Codes the letter string as it arrives, one letter at a time. Each letter
+// completes the window of the position two places before it, which is
+// coded then; so only the last two letters are kept, and the letter string
+// starts with two places before the word, which give no code. A position
+// that an earlier one consumed gets no code either; `skip_` counts how many
+// of those are still to come. Branch-free as well: pairs are frequent and
+// irregular.
+class PositionCoder {
+public:
+    unsigned LastLetter() const { return lastLetter_; }
+
+    // False once the code is full.
+    [[gnu::always_inline]] bool Arrive(unsigned letter, CodeCollector& code) {
+        const unsigned packed =
+            kCoder[WindowIndex(firstInTwo_ & 1, beforeLast_, lastLetter_, letter == IndexOf('h'))];
+        firstInTwo_ >>= 1;
+        beforeLast_ = lastLetter_;
+        lastLetter_ = letter;
+        const bool coded = skip_ == 0;
+        skip_ = coded ? (packed >> 4) - 1 : skip_ - 1;
+        const unsigned digit = coded ? packed & 0x0F : kPackedNone;
+        if (digit == kPackedX) return code.Add(4) && code.Add(8);
+        return code.Add(digit);
+    }
+
+    // The end of the letter string completes the windows of its last two
+    // positions.
+    void End(CodeCollector& code) {
+        if (Arrive(kNoLetter, code)) Arrive(kNoLetter, code);
+    }
+
+private:
+    unsigned beforeLast_ = kBeforeStart;
+    unsigned lastLetter_ = kBeforeStart;
+    unsigned skip_ = 0;
+    unsigned firstInTwo_ = 0b100;  // its low bit marks the word's first position
+};
 
 // ---------------------------------------------------------------------------
 // Restricted Damerau-Levenshtein distance
@@ -239,81 +258,22 @@ std::int32_t OsaBitParallel(std::string_view pattern, std::string_view text) {
 
 String kPhonetik(AnsiString word, const std::int16_t maxLength) {
     if (word.empty() || maxLength <= 0) return {};
-
-    // Lower-cased in place: the word is our own copy. Bytes after a NUL are
-    // lower-cased as well, and then ignored.
-    char* const bytes = word.data();
-    const std::size_t size = word.size();
-    for (std::size_t done = 0; done < size;) {
-        const auto chunk = static_cast<std::uint32_t>(
-            std::min<std::size_t>(size - done, std::numeric_limits<std::uint32_t>::max()));
-        CharLowerBuffA(bytes + done, chunk);
-        done += chunk;
-    }
-
-    // The code, kept from the digits of the positions: the first digit
-    // always, every later one unless it is 0 or repeats the digit kept last
-    // (so 2, 0, 2 keeps one 2). Whether a digit is kept is data, not a
-    // branch, since vowels and consonants alternate unpredictably. The code
-    // collects in a local buffer, so the result string is allocated at most
-    // once. Coding stops as soon as the code has its maximum length: later
-    // digits could only add to its end, which the cut removes.
-    constexpr unsigned kNoDigitYet = 10;
-    String code;
-    std::array<char16_t, 64> buffer;
-    std::size_t used = 0;                             // digits in the buffer
-    auto room = static_cast<std::size_t>(maxLength);  // digits the buffer may take before the cut
-    unsigned last = kNoDigitYet;
-    auto add = [&](unsigned digit) __attribute__((always_inline)) {  // a digit 0 to 8, or kPackedNone
-        if (used == buffer.size()) {
-            AppendDigits(code, buffer.data(), used, std::min<std::size_t>(maxLength, 2 * size));
-            room -= used;
-            used = 0;
-        }
-        const bool keep = (digit != kPackedNone) & ((last == kNoDigitYet) | ((digit != 0) & (digit != last)));
-        buffer[used] = static_cast<char16_t>(u'0' + digit);
-        used += keep;
-        last = keep ? digit : last;
-        return used < room;
-    };
+    LowerCase(word);
+    CodeCollector code(maxLength, word.size());
+    PositionCoder coder;
 
     // One pass over the bytes up to the first NUL (the string's own
     // terminator at the latest) forms the letter string: kept bytes mapped
     // to letters, each run of one letter reduced to one, across the bytes
-    // dropped in between. Each letter that arrives completes the window of
-    // the position two places before it, which is coded then; so only the
-    // last two letters are kept, and the letter string starts with two
-    // places before the word, which give no code. A position that an earlier
-    // one consumed gets no code either; `skip` counts how many of those are
-    // still to come. Branch-free as well: pairs are frequent and irregular.
-    unsigned beforeLast = kBeforeStart;
-    unsigned lastLetter = kBeforeStart;
-    unsigned skip = 0;
-    unsigned firstInTwo = 0b100;  // its low bit marks the word's first position
-    auto arrive = [&](unsigned letter) __attribute__((always_inline)) {
-        const unsigned packed =
-            kCoder[WindowIndex(firstInTwo & 1, beforeLast, lastLetter, letter == IndexOf('h'))];
-        firstInTwo >>= 1;
-        beforeLast = lastLetter;
-        lastLetter = letter;
-        const bool coded = skip == 0;
-        skip = coded ? (packed >> 4) - 1 : skip - 1;
-        const unsigned digit = coded ? packed & 0x0F : kPackedNone;
-        if (digit == kPackedX) return add(4) && add(8);
-        return add(digit);
-    };
+    // dropped in between. It stops as soon as the code is full.
     bool full = false;
-    for (const char* byte = bytes; *byte != '\0' && !full; ++byte) {
+    for (const char* byte = word.c_str(); *byte != '\0' && !full; ++byte) {
         const unsigned letter = kLetters[static_cast<unsigned char>(*byte)];
-        if (letter != kNoLetter && letter != lastLetter) full = !arrive(letter);
+        if (letter != kNoLetter && letter != coder.LastLetter()) full = !coder.Arrive(letter, code);
     }
-    // The end of the letter string completes the windows of its last two
-    // positions.
-    if (lastLetter == kBeforeStart) return {};  // no letters at all
-    if (!full && arrive(kNoLetter)) arrive(kNoLetter);
-
-    code.append(buffer.data(), used);
-    return code;
+    if (coder.LastLetter() == kBeforeStart) return {};  // no letters at all
+    if (!full) coder.End(code);
+    return std::move(code).Finish();
 }
 
 std::int32_t DamerauLevenshteinDistance(AnsiString first, AnsiString second) {

@@ -1,16 +1,21 @@
 // kPhonetik. Expected codes are worked out by hand from the Cologne coding
 // rules as this library applies them (the derivation is noted beside the
-// row where it is not plain).
+// row where it is not plain); the breadth comes from the comparison with
+// the plain coder at the end.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fstream>
 #include <random>
 #include <string>
 
 #include "Cp1252.h"
 #include <calverdon/Phonetik.h>
+#include "ReferencePhonetik.h"
 
 namespace {
+
+using calverdon::reference::ReferencePhonetik;
 
 struct CodeRow {
     const char* word;  // UTF-8, turned into Windows-1252 for the call
@@ -160,36 +165,41 @@ TEST(PhonetikTest, CutToMaximumLength) {
     }
 }
 
-// Over random words with the characters that matter: the code holds only
-// the digits 0 to 8, never two equal digits in a row and no 0 but in front;
-// a cut code is the front of the full one; case does not matter.
-TEST(PhonetikTest, PropertiesOverRandomWords) {
-    const std::string alphabet = Ansi("aAcCdhkLorsStxXyzäÄöÖüÜß-'é0 ") + std::string(1, '\0');
+// The packed coder against the plain one of ReferencePhonetik.h, on seeded
+// random words of the letters the rules tell apart, in both cases, with
+// umlauts, ß, repeats, dropped bytes and NUL bytes, mostly short and now
+// and then long enough to fill the coder's buffer; cut anywhere up to just
+// past the code's own length.
+TEST(PhonetikTest, AgreesWithReferenceOnRandomWords) {
+    const std::string alphabet = Ansi("aAcCdDhHkKoOpPqrRsStTxXyzZlmuäÄöÖüÜß-'é0 ") + std::string(1, '\0');
     std::mt19937 random(20261209);
-    for (int round = 0; round < 3000; ++round) {
-        std::string word(std::uniform_int_distribution<std::size_t>(0, 24)(random), ' ');
-        std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
-        for (char& c : word) c = alphabet[pick(random)];
+    const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int round = 0; round < 20000; ++round) {
+        std::string word;
+        const int length = round % 20 == 0 ? pick(50, 300) : pick(0, 24);
+        while (static_cast<int>(word.size()) < length) {
+            const char c = alphabet[static_cast<std::size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+            word.append(static_cast<std::size_t>(pick(0, 3) == 0 ? 2 : 1), c);  // a repeat now and then
+        }
         SCOPED_TRACE(calverdon::Cp1252ToUtf8(word));
-
-        const std::string full = Code(word);
-        for (std::size_t i = 0; i < full.size(); ++i) {
-            ASSERT_TRUE(full[i] >= '0' && full[i] <= '8');
-            if (i > 0) {
-                ASSERT_NE(full[i], '0');
-                ASSERT_NE(full[i], full[i - 1]);
-            }
-        }
-        for (std::int16_t cut = 0; cut <= 10; ++cut) {
-            ASSERT_EQ(Code(word, cut), full.substr(0, static_cast<std::size_t>(cut)));
-        }
-        std::string upper = word;
-        for (char& c : upper) {
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-            if (c == '\xE4' || c == '\xF6' || c == '\xFC') c = static_cast<char>(c - 0x20);
-        }
-        ASSERT_EQ(Code(upper), full);
+        const String full = ReferencePhonetik(word, 32767);
+        ASSERT_EQ(kPhonetik(word, 32767), full);
+        const auto maxLength = static_cast<std::int16_t>(pick(-1, static_cast<int>(full.size()) + 1));
+        ASSERT_EQ(kPhonetik(word, maxLength), ReferencePhonetik(word, maxLength)) << "cut to " << maxLength;
     }
+}
+
+// Every word of the German word list (package wngerman), turned into
+// Windows-1252; characters the code page cannot hold are dropped.
+TEST(PhonetikTest, AgreesWithReferenceOnTheWordList) {
+    std::ifstream list(PHONETIK_WORD_LIST);
+    ASSERT_TRUE(list) << PHONETIK_WORD_LIST << " missing (package wngerman)";
+    std::size_t words = 0;
+    for (std::string line; std::getline(list, line); ++words) {
+        const std::string word = Ansi(line.c_str());
+        ASSERT_EQ(kPhonetik(word, 32767), ReferencePhonetik(word, 32767)) << line;
+    }
+    EXPECT_GT(words, 300000u);
 }
 
 }  // namespace
