@@ -1,22 +1,11 @@
 // calverdon-cli barcode: one symbol drawn with KcBarcode::Print on a white
 // image (PNG, SVG or PDF by the file's extension) with a quiet zone around
-// it, so that scanners read it.
-
-#include <QGuiApplication>
-#include <QImage>
-#include <QMarginsF>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QRect>
-#include <QSize>
-#include <QSvgGenerator>
+// it, so that scanners read it. This file measures and lays out the image;
+// drawing it is the writer's work (BarcodeImage.h).
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -26,10 +15,10 @@
 #include <string>
 
 #include <calverdon/Codecommon.h>
+#include "BarcodeImage.h"
 #include "Commands.h"
 #include "Cp1252.h"
 #include "MessageBox.h"
-#include "QtCanvas.h"
 #include "Symbology.h"
 #include "Usage.h"
 
@@ -42,55 +31,14 @@ const std::map<std::string, KBcType>& TypeNames() {
     return names;
 }
 
-enum class OutputFormat { Png, Svg, Pdf };
-
-std::optional<OutputFormat> FormatOf(const std::string& path) {
+std::optional<ImageFormat> FormatOf(const std::string& path) {
     std::string ext = std::filesystem::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == ".png") return OutputFormat::Png;
-    if (ext == ".svg") return OutputFormat::Svg;
-    if (ext == ".pdf") return OutputFormat::Pdf;
+    if (ext == ".png") return ImageFormat::Png;
+    if (ext == ".svg") return ImageFormat::Svg;
+    if (ext == ".pdf") return ImageFormat::Pdf;
     return std::nullopt;
 }
-
-// Painting text needs the font database of a QGuiApplication, and QPdfWriter
-// and QSvgGenerator want one too. Files need no screen, so unless the
-// caller chose a platform the application runs offscreen.
-// Qt's own warnings about the session (no runtime folder, no display
-// services) mean nothing for writing a file, so they are held back while
-// the command runs; every failure that matters is checked by its result.
-class GuiApplicationScope {
-public:
-    GuiApplicationScope() : previousHandler_(qInstallMessageHandler(DropWarnings)) {
-        forwardTo_ = previousHandler_;
-        if (QCoreApplication::instance() != nullptr) return;
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        app_ = std::make_unique<QGuiApplication>(argc_, argv_);
-    }
-    ~GuiApplicationScope() {
-        app_.reset();
-        qInstallMessageHandler(previousHandler_);
-    }
-    GuiApplicationScope(const GuiApplicationScope&) = delete;
-    GuiApplicationScope& operator=(const GuiApplicationScope&) = delete;
-
-private:
-    static void DropWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-        if (type != QtCriticalMsg && type != QtFatalMsg) return;
-        if (forwardTo_ != nullptr) {
-            forwardTo_(type, context, message);
-        } else {
-            std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        }
-    }
-
-    static inline QtMessageHandler forwardTo_ = nullptr;
-    QtMessageHandler previousHandler_;
-    int argc_ = 1;
-    char name_[14] = "calverdon-cli";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QGuiApplication> app_;
-};
 
 // Measures only: KcBarcode takes its resolution from the canvas it is built
 // on, before the image that it will draw on exists.
@@ -107,17 +55,10 @@ public:
 constexpr std::int64_t kMaxImageSide = 32767;
 constexpr std::int64_t kMaxImagePixels = 100'000'000;
 
-struct Layout {
-    int width = 0;   // image, pixels
-    int height = 0;
-    int x = 0;       // anchor passed to Print
-    int y = 0;
-};
-
 // The symbol is `length` long along its direction and `bars` high across
 // it; the anchor is the corner where the first bar begins, so it moves with
 // the rotation to keep the symbol inside the margins.
-std::optional<Layout> LayoutFor(int rotation, std::int64_t length, std::int64_t bars, std::int64_t margin) {
+std::optional<ImageLayout> LayoutFor(int rotation, std::int64_t length, std::int64_t bars, std::int64_t margin) {
     const bool upright = rotation == 90 || rotation == 270;
     const std::int64_t w = (upright ? bars : length) + 2 * margin;
     const std::int64_t h = (upright ? length : bars) + 2 * margin;
@@ -138,68 +79,13 @@ std::optional<Layout> LayoutFor(int rotation, std::int64_t length, std::int64_t 
         default:
             break;
     }
-    return Layout{static_cast<int>(w), static_cast<int>(h), static_cast<int>(x), static_cast<int>(y)};
-}
-
-// Paints the white page and the symbol; returns Print's width.
-int Paint(QPainter& painter, KcBarcode& barcode, const Layout& layout, const UnicodeString& data) {
-    painter.fillRect(QRect(0, 0, layout.width, layout.height), Qt::white);
-    QtCanvas canvas(painter);
-    barcode.Canvas = &canvas;
-    const int width = barcode.Print(layout.x, layout.y, data);
-    barcode.Canvas = nullptr;
-    return width;
-}
-
-std::optional<int> Render(OutputFormat format, const std::string& path, int dpi, KcBarcode& barcode,
-                          const Layout& layout, const UnicodeString& data) {
-    const QString file = QString::fromStdString(path);
-    switch (format) {
-        case OutputFormat::Png: {
-            QImage image(layout.width, layout.height, QImage::Format_RGB32);
-            const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
-            image.setDotsPerMeterX(dotsPerMeter);
-            image.setDotsPerMeterY(dotsPerMeter);
-            QPainter painter(&image);
-            const int width = Paint(painter, barcode, layout, data);
-            painter.end();
-            if (!image.save(file, "PNG")) return std::nullopt;
-            return width;
-        }
-        case OutputFormat::Svg: {
-            QSvgGenerator svg;
-            svg.setFileName(file);
-            svg.setSize(QSize(layout.width, layout.height));
-            svg.setViewBox(QRect(0, 0, layout.width, layout.height));
-            svg.setResolution(dpi);
-            svg.setTitle(QStringLiteral("Strichcode"));
-            QPainter painter;
-            if (!painter.begin(&svg)) return std::nullopt;
-            const int width = Paint(painter, barcode, layout, data);
-            if (!painter.end()) return std::nullopt;
-            return width;
-        }
-        case OutputFormat::Pdf: {
-            QPdfWriter pdf(file);
-            pdf.setResolution(dpi);
-            pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-            // Exact size, so that Qt does not round it to a paper format.
-            pdf.setPageSize(QPageSize(QSizeF(layout.width * 72.0 / dpi, layout.height * 72.0 / dpi),
-                                      QPageSize::Point, QString(), QPageSize::ExactMatch));
-            QPainter painter;
-            if (!painter.begin(&pdf)) return std::nullopt;
-            const int width = Paint(painter, barcode, layout, data);
-            if (!painter.end()) return std::nullopt;
-            return width;
-        }
-    }
-    return std::nullopt;
+    return ImageLayout{static_cast<int>(w), static_cast<int>(h), static_cast<int>(x), static_cast<int>(y)};
 }
 
 }  // namespace
 
-int RunBarcode(const BarcodeOptions& options, Console& console) {
-    const std::optional<OutputFormat> format = FormatOf(options.output);
+int RunBarcode(const BarcodeOptions& options, Console& console, BarcodeImageWriter writeImage) {
+    const std::optional<ImageFormat> format = FormatOf(options.output);
     if (!format) {
         console.err << "Die Ausgabedatei muss auf .png, .svg oder .pdf enden: " << options.output << '\n';
         return kExitUsage;
@@ -210,7 +96,6 @@ int RunBarcode(const BarcodeOptions& options, Console& console) {
         console.err << Utf16ToUtf8(caption) << ": " << Utf16ToUtf8(text) << '\n';
         return IDOK;
     });
-    GuiApplicationScope gui;
 
     const UnicodeString data = Utf8ToUtf16(options.data);
     MeasuringCanvas measuring(options.dpi);
@@ -225,14 +110,19 @@ int RunBarcode(const BarcodeOptions& options, Console& console) {
     const int length = barcode.PrintWidth(data);
     const int narrow = barcode::NarrowWidth(barcode.Resolution, barcode.Module);
     const std::int64_t margin = options.margin ? *options.margin : 10 * static_cast<std::int64_t>(narrow);
-    const std::optional<Layout> layout = LayoutFor(barcode.Rotation, length, barcode.BarHeight, margin);
+    const std::optional<ImageLayout> layout = LayoutFor(barcode.Rotation, length, barcode.BarHeight, margin);
     if (!layout) {
         console.err << "Das Bild wäre zu groß: höchstens " << kMaxImageSide << " Pixel in jeder Richtung und "
                     << kMaxImagePixels / 1'000'000 << " Millionen Pixel insgesamt.\n";
         return kExitFailed;
     }
 
-    const std::optional<int> width = Render(*format, options.output, options.dpi, barcode, *layout, data);
+    if (writeImage == nullptr) {
+        console.err << "Dieses Programm kann keine Bilder schreiben.\n";
+        return kExitFailed;
+    }
+    const std::optional<int> width =
+        writeImage(BarcodeImage{*format, options.output, options.dpi, *layout}, barcode, data);
     if (!width) {
         console.err << "Die Datei " << options.output << " kann nicht geschrieben werden.\n";
         return kExitFailed;
@@ -246,7 +136,7 @@ int RunBarcode(const BarcodeOptions& options, Console& console) {
     return kExitConverted;
 }
 
-Command AddBarcodeCommand(CLI::App& app) {
+Command AddBarcodeCommand(CLI::App& app, BarcodeImageWriter writeImage) {
     auto options = std::make_shared<BarcodeOptions>();
     CLI::App* sub = app.add_subcommand("barcode", "Einen Strichcode als PNG, SVG oder PDF zeichnen");
     OneOf(sub->add_option("--type", options->type, "Codeart: code128, ean128, code39 oder 2of5i"),
@@ -268,7 +158,7 @@ Command AddBarcodeCommand(CLI::App& app) {
                   0, 30000);
     sub->add_option("-o,--output", options->output, "Ausgabedatei, .png, .svg oder .pdf")->required();
     sub->add_option("DATEN", options->data, "Zu codierender Text")->required();
-    return {sub, [options](Console& console) { return RunBarcode(*options, console); }};
+    return {sub, [options, writeImage](Console& console) { return RunBarcode(*options, console, writeImage); }};
 }
 
 }  // namespace calverdon::cli

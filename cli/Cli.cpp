@@ -60,7 +60,7 @@ std::vector<std::string> ParserArguments(int argc, const char* const* argv, cons
 
 }  // namespace
 
-int RunCli(int argc, const char* const* argv, Console& console) {
+int RunCli(int argc, const char* const* argv, Console& console, BarcodeImageWriter writeImage) {
     CLI::App app("Calverdon wandelt Hex-Text-Dateien in die Dateien zurück, die sie tragen, und umgekehrt.",
                  "calverdon-cli");
     app.require_subcommand(1);
@@ -83,7 +83,7 @@ int RunCli(int argc, const char* const* argv, Console& console) {
         AddDecodeCommand(app),
         AddEncodeCommand(app),
         AddCheckCommand(app),
-        AddBarcodeCommand(app),
+        AddBarcodeCommand(app, writeImage),
         AddVersionCommand(app),
         AddPhonetikCommand(app),
         AddDistanceCommand(app),

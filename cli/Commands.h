@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "BarcodeImage.h"
 #include "Console.h"
 #include "Format.h"
 
@@ -56,8 +57,9 @@ struct BarcodeOptions {
     std::string output;
     std::string data;
 };
-Command AddBarcodeCommand(CLI::App& app);
-int RunBarcode(const BarcodeOptions& options, Console& console);
+// Draws through `writeImage`; without one it says that it cannot.
+Command AddBarcodeCommand(CLI::App& app, BarcodeImageWriter writeImage);
+int RunBarcode(const BarcodeOptions& options, Console& console, BarcodeImageWriter writeImage);
 
 struct VersionOptions {
     std::optional<std::string> file;  // nothing: the running program itself
@@ -109,8 +111,10 @@ struct MailOptions {
 Command AddMailCommand(CLI::App& app);
 int RunMail(const MailOptions& options, Console& console);
 
-// Parses the arguments and runs the chosen subcommand; returns the exit code.
-int RunCli(int argc, const char* const* argv, Console& console);
+// Parses the arguments and runs the chosen subcommand; returns the exit
+// code. The barcode subcommand draws its image through `writeImage`
+// (calverdon-cli passes WriteBarcodeImage; a program without Qt, none).
+int RunCli(int argc, const char* const* argv, Console& console, BarcodeImageWriter writeImage = nullptr);
 
 // The exit code for an engine result.
 int ExitCodeFor(ConversionResult result);

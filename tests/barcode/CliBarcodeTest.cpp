@@ -36,7 +36,7 @@ CliResult RunBarcodeCli(std::vector<std::string> args) {
     std::istringstream in;
     std::ostringstream out, err;
     Console console{in, out, err};
-    const int code = RunCli(static_cast<int>(argv.size()), argv.data(), console);
+    const int code = RunCli(static_cast<int>(argv.size()), argv.data(), console, WriteBarcodeImage);
     return {code, out.str(), err.str()};
 }
 
