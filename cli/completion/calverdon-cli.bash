@@ -56,13 +56,13 @@ _calverdon_cli()
             _calverdon_cli_files
             return
             ;;
-        extract:-C | extract:--directory)
+        extract:-C | extract:--directory | extract:--keep-incomplete | extract:--waiting)
             _calverdon_cli_files -d
             return
             ;;
         encode:--kb | barcode:--dpi | barcode:--module | barcode:--height | barcode:--rotation | \
             barcode:--max-width | barcode:--margin | phonetik:--max | mail:--to | mail:--from | mail:--subject | \
-            mail:--kb | mail:--mail-size | mail:--only-parts | mail:--chain-id)
+            mail:--kb | mail:--mail-size | mail:--only-parts | mail:--chain-id | extract:--forget-older-than)
             return
             ;;
     esac
@@ -75,7 +75,8 @@ _calverdon_cli()
         barcode) options="--type --dpi --module --height --rotation --max-width --alternate-end --margin -o --output
                           -h --help" ;;
         phonetik) options="--max -h --help" ;;
-        extract) options="-C --directory -y --yes -n --dry-run -h --help" ;;
+        extract) options="-C --directory -y --yes -n --dry-run --keep-incomplete --waiting --forget-older-than -v
+                          --verbose -h --help" ;;
         mail) options="--to --from --subject --kb --mail-size -o --output --mbox --sendmail --only-parts --chain-id
                        -y --yes -h --help" ;;
         *) options="-h --help" ;;

@@ -31,4 +31,5 @@ expect()
 
 expect "decode" calverdon-cli de
 expect "2of5i code128 code39 ean128" calverdon-cli barcode --type ""
+expect "--keep-incomplete" calverdon-cli extract --ke
 exit $failed
