@@ -6,7 +6,6 @@
 
 #include "Code128Table.h"
 #include <calverdon/Codecommon.h>
-#include "Cp1252.h"
 #include "Symbology.h"
 
 namespace calverdon::barcode {
@@ -61,8 +60,8 @@ std::string Code128ModuleText(const std::vector<int>& values, bool alternateEnd)
 using namespace calverdon::barcode;
 
 int KcBarcode::Code128(int x, int y, UnicodeString data) {
-    const ElementWidths widths{NarrowWidth(Resolution, Module), 0};
-    const std::string bytes = calverdon::Utf16ToCp1252(data, std::nullopt);
-    const std::string text = Code128ModuleText(Code128Values(bytes), AlternateEnd);
-    return DrawModuleText(*this, x, y, text, ModuleAlphabet::WidthDigits, widths);
+    const auto moduleText = [](std::string_view bytes, bool alternateEnd) {
+        return Code128ModuleText(Code128Values(bytes), alternateEnd);
+    };
+    return DrawSymbol(*this, x, y, data, moduleText, ModuleAlphabet::WidthDigits);
 }

@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include <calverdon/Codecommon.h>
-#include "Cp1252.h"
 #include "Symbology.h"
 
 namespace calverdon::barcode {
@@ -50,7 +49,7 @@ constexpr std::string_view kStop = "Sls";    // wide bar, narrow space, narrow b
 
 }  // namespace
 
-std::string Code2of5IModuleText(std::string_view data) {
+std::string Code2of5IModuleText(std::string_view data, bool alternateEnd) {
     std::string digits;
     for (const char c : data) {
         if (c >= '0' && c <= '9') digits += c;
@@ -69,6 +68,9 @@ std::string Code2of5IModuleText(std::string_view data) {
         }
     }
     text += kStop;
+    // With a pair, the first pair's first space and second bar trade
+    // places; without one, the stop's space and last bar.
+    if (alternateEnd) ExchangeSixthAndSeventh(text);
     return text;
 }
 
@@ -77,10 +79,5 @@ std::string Code2of5IModuleText(std::string_view data) {
 using namespace calverdon::barcode;
 
 int KcBarcode::Code2of5I(int x, int y, UnicodeString data) {
-    const ElementWidths widths = NarrowAndWideWidths(Resolution, Module, Ratio);
-    std::string text = Code2of5IModuleText(calverdon::Utf16ToCp1252(data, std::nullopt));
-    // With a pair, the first pair's first space and second bar trade
-    // places; without one, the stop's space and last bar.
-    if (AlternateEnd && DrawingOn(*this)) ExchangeSixthAndSeventh(text);
-    return DrawModuleText(*this, x, y, text, ModuleAlphabet::BarSpaceLetters, widths);
+    return DrawSymbol(*this, x, y, data, Code2of5IModuleText, ModuleAlphabet::BarSpaceLetters);
 }

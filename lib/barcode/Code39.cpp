@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include <calverdon/Codecommon.h>
-#include "Cp1252.h"
 #include "Symbology.h"
 
 namespace calverdon::barcode {
@@ -77,7 +76,7 @@ constexpr std::string_view PatternOf(char c) {
 
 }  // namespace
 
-std::string Code39ModuleText(std::string_view data) {
+std::string Code39ModuleText(std::string_view data, bool alternateEnd) {
     std::string text(kStartStop);
     for (char c : data) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -88,6 +87,9 @@ std::string Code39ModuleText(std::string_view data) {
         text += '0';
     }
     text += kStartStop;
+    // The start character's sixth element, a space, becomes wide and its
+    // seventh, a bar, narrow.
+    if (alternateEnd) ExchangeSixthAndSeventh(text);
     return text;
 }
 
@@ -96,10 +98,5 @@ std::string Code39ModuleText(std::string_view data) {
 using namespace calverdon::barcode;
 
 int KcBarcode::Code39(int x, int y, UnicodeString data) {
-    const ElementWidths widths = NarrowAndWideWidths(Resolution, Module, Ratio);
-    std::string text = Code39ModuleText(calverdon::Utf16ToCp1252(data, std::nullopt));
-    // The start character's sixth element, a space, becomes wide and its
-    // seventh, a bar, narrow.
-    if (AlternateEnd && DrawingOn(*this)) ExchangeSixthAndSeventh(text);
-    return DrawModuleText(*this, x, y, text, ModuleAlphabet::NarrowWideTens, widths);
+    return DrawSymbol(*this, x, y, data, Code39ModuleText, ModuleAlphabet::NarrowWideTens);
 }

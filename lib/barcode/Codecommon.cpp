@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "Cp1252.h"
 #include "MessageBox.h"
 #include "Symbology.h"
 
@@ -63,6 +64,13 @@ void ExchangeSixthAndSeventh(std::string& moduleText) {
     if (moduleText.size() >= 7) std::swap(moduleText[5], moduleText[6]);
 }
 
+namespace {
+
+// Drawing is on when the object is not only measuring and has a canvas.
+bool DrawingOn(const KcBarcode& barcode) { return !barcode.MeasureOnly && barcode.Canvas != nullptr; }
+
+}  // namespace
+
 int DrawModuleText(const KcBarcode& barcode, int x, int y, std::string_view moduleText, ModuleAlphabet alphabet,
                    ElementWidths widths) {
     TCanvas* const canvas = DrawingOn(barcode) ? barcode.Canvas : nullptr;
@@ -115,6 +123,15 @@ int DrawModuleText(const KcBarcode& barcode, int x, int y, std::string_view modu
     }
     if (canvas != nullptr) canvas->Brush.Style = bsClear;
     return ClampToInt(pos);
+}
+
+int DrawSymbol(const KcBarcode& barcode, int x, int y, const UnicodeString& data, ModuleTextOf moduleText,
+               ModuleAlphabet alphabet) {
+    const ElementWidths widths = alphabet == ModuleAlphabet::WidthDigits
+                                     ? ElementWidths{NarrowWidth(barcode.Resolution, barcode.Module), 0}
+                                     : NarrowAndWideWidths(barcode.Resolution, barcode.Module, barcode.Ratio);
+    const std::string text = moduleText(calverdon::Utf16ToCp1252(data, std::nullopt), barcode.AlternateEnd);
+    return DrawModuleText(barcode, x, y, text, alphabet, widths);
 }
 
 namespace {

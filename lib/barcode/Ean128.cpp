@@ -6,7 +6,6 @@
 
 #include "Code128Table.h"
 #include <calverdon/Codecommon.h>
-#include "Cp1252.h"
 #include "Symbology.h"
 
 namespace calverdon::barcode {
@@ -56,10 +55,10 @@ std::vector<int> Ean128Values(std::string_view raw) {
 using namespace calverdon::barcode;
 
 int KcBarcode::EAN128(int x, int y, UnicodeString data) {
-    const ElementWidths widths{NarrowWidth(Resolution, Module), 0};
     // Blanks and parentheses are ASCII and map to one byte each, so taking
     // them out after the conversion is the same as before it.
-    const std::string bytes = calverdon::Utf16ToCp1252(data, std::nullopt);
-    const std::string text = Code128ModuleText(Ean128Values(bytes), AlternateEnd);
-    return DrawModuleText(*this, x, y, text, ModuleAlphabet::WidthDigits, widths);
+    const auto moduleText = [](std::string_view bytes, bool alternateEnd) {
+        return Code128ModuleText(Ean128Values(bytes), alternateEnd);
+    };
+    return DrawSymbol(*this, x, y, data, moduleText, ModuleAlphabet::WidthDigits);
 }

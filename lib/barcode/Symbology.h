@@ -45,18 +45,17 @@ std::string Code128ModuleText(const std::vector<int>& values, bool alternateEnd)
 
 // "0" narrow, "1" wide; ten characters per symbol character, start and stop
 // included. Lower case is encoded as upper case; other bytes are dropped.
-std::string Code39ModuleText(std::string_view cp1252);
+// The alternate end exchanges the sixth and seventh elements.
+std::string Code39ModuleText(std::string_view cp1252, bool alternateEnd);
 
 // "s"/"S" narrow/wide bar, "l"/"L" narrow/wide space. The digits are taken
-// in pairs, other bytes skipped; an odd count gets a leading zero.
-std::string Code2of5IModuleText(std::string_view cp1252);
+// in pairs, other bytes skipped; an odd count gets a leading zero. The
+// alternate end exchanges the sixth and seventh elements.
+std::string Code2of5IModuleText(std::string_view cp1252, bool alternateEnd);
 
-// Code 39 and interleaved 2 of 5 draw their alternate end by exchanging
+// Code 39 and interleaved 2 of 5 make their alternate end by exchanging
 // the sixth and seventh elements; the width stays the same.
 void ExchangeSixthAndSeventh(std::string& moduleText);
-
-// Drawing is on when the object is not only measuring and has a canvas.
-inline bool DrawingOn(const KcBarcode& barcode) { return !barcode.MeasureOnly && barcode.Canvas != nullptr; }
 
 // How a module text spells its elements.
 enum class ModuleAlphabet {
@@ -71,5 +70,15 @@ enum class ModuleAlphabet {
 // whether drawn or not.
 int DrawModuleText(const KcBarcode& barcode, int x, int y, std::string_view moduleText, ModuleAlphabet alphabet,
                    ElementWidths widths);
+
+// The module text of Windows-1252 data, with or without the alternate end.
+using ModuleTextOf = std::string (*)(std::string_view cp1252, bool alternateEnd);
+
+// What every symbology operation of KcBarcode does: the element widths of
+// the object's settings (the narrow one alone for width digits), the data
+// in Windows-1252 (characters it cannot hold dropped), its module text with
+// the object's end, and the one walk. Returns the width.
+int DrawSymbol(const KcBarcode& barcode, int x, int y, const UnicodeString& data, ModuleTextOf moduleText,
+               ModuleAlphabet alphabet);
 
 }  // namespace calverdon::barcode

@@ -54,10 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<int> valuesEan = Ean128Values(bytes);
     Check(valuesEan[0] == 105 && valuesEan[1] == 102);
     CheckWidthDigits(valuesEan, Code128ModuleText(valuesEan, alternateEnd));
-    const std::string text39 = Code39ModuleText(bytes);
+    const std::string text39 = Code39ModuleText(bytes, alternateEnd);
     Check(text39.size() % 10 == 0 && text39.size() >= 20);
     for (const char c : text39) Check(c == '0' || c == '1');
-    const std::string text25 = Code2of5IModuleText(bytes);
+    const std::string text25 = Code2of5IModuleText(bytes, false);  // the alternate end puts a space before a bar
     Check(text25.size() % 10 == 7);
     for (std::size_t i = 0; i < text25.size(); ++i) {
         // Bars and spaces alternate, bar first.
