@@ -81,6 +81,24 @@ std::optional<char32_t> NextUtf16(std::u16string_view s, std::size_t& pos) {
     return std::nullopt;
 }
 
+// Windows-1252 text from Unicode text that `next` decodes one code point
+// at a time (nothing for an invalid sequence).
+template <typename Text, typename Next>
+std::string ToCp1252(Text text, std::optional<char> replacement, Next next) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto cp = next(text, pos);
+        const auto byte = cp ? CodePointToCp1252(*cp) : std::nullopt;
+        if (byte) {
+            out += static_cast<char>(*byte);
+        } else if (replacement) {
+            out += *replacement;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -131,33 +149,11 @@ std::u16string Cp1252ToUtf16(std::string_view cp1252) {
 }
 
 std::string Utf8ToCp1252(std::string_view utf8, std::optional<char> replacement) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        const auto cp = NextUtf8(utf8, pos);
-        const auto byte = cp ? CodePointToCp1252(*cp) : std::nullopt;
-        if (byte) {
-            out += static_cast<char>(*byte);
-        } else if (replacement) {
-            out += *replacement;
-        }
-    }
-    return out;
+    return ToCp1252(utf8, replacement, NextUtf8);
 }
 
 std::string Utf16ToCp1252(std::u16string_view utf16, std::optional<char> replacement) {
-    std::string out;
-    out.reserve(utf16.size());
-    for (std::size_t pos = 0; pos < utf16.size();) {
-        const auto cp = NextUtf16(utf16, pos);
-        const auto byte = cp ? CodePointToCp1252(*cp) : std::nullopt;
-        if (byte) {
-            out += static_cast<char>(*byte);
-        } else if (replacement) {
-            out += *replacement;
-        }
-    }
-    return out;
+    return ToCp1252(utf16, replacement, NextUtf16);
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
