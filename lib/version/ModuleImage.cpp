@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -108,6 +109,178 @@ std::optional<std::uint32_t> FindResourceEntry(const PeImage& image, std::uint64
     return std::nullopt;
 }
 
+// Where the headers of a PE file put the optional header and the section
+// table that follows it.
+struct PeHeaders {
+    std::uint64_t optionalOffset = 0;
+    std::uint64_t optionalBytes = 0;
+    std::uint64_t sectionCount = 0;
+};
+
+// The DOS header's pointer to the PE signature, and the file header behind it.
+std::optional<PeHeaders> ReadPeHeaders(const ByteSource& source) {
+    const auto dos = ReadBytes(source, 0, 0x40);
+    if (!dos || (*dos)[0] != 'M' || (*dos)[1] != 'Z') return std::nullopt;
+    const std::uint64_t pe = Little<std::uint32_t>(dos->data() + kDosLfanew);
+    const auto coff = ReadBytes(source, pe, kCoffBytes);
+    if (!coff || std::memcmp(coff->data(), "PE\0\0", 4) != 0) return std::nullopt;
+    PeHeaders headers;
+    headers.sectionCount = Little<std::uint16_t>(coff->data() + 4 + 2);
+    headers.optionalBytes = Little<std::uint16_t>(coff->data() + 4 + 16);
+    headers.optionalOffset = pe + kCoffBytes;
+    return headers;
+}
+
+// The address of the resource directory, from the optional header's data
+// directories; nothing when there is none.
+std::optional<std::uint32_t> ResourceRoot(const ByteSource& source, const PeHeaders& headers) {
+    const auto optional = ReadBytes(source, headers.optionalOffset, headers.optionalBytes);
+    if (!optional || headers.optionalBytes < 2) return std::nullopt;
+    // The data directories follow the fields whose width differs between
+    // the two formats: 96 bytes into a PE32 header, 112 into a PE32+ one,
+    // each after the count of directories.
+    std::size_t directories = 0;
+    switch (Little<std::uint16_t>(optional->data())) {
+        case kMagicPe32:
+            directories = 96;
+            break;
+        case kMagicPe32Plus:
+            directories = 112;
+            break;
+        default:
+            return std::nullopt;
+    }
+    const std::size_t resourceEntry = directories + 8 * kResourceDirectory;
+    if (headers.optionalBytes < resourceEntry + 8) return std::nullopt;
+    if (Little<std::uint32_t>(optional->data() + directories - 4) <= kResourceDirectory) return std::nullopt;
+    const std::uint32_t root = Little<std::uint32_t>(optional->data() + resourceEntry);
+    if (root == 0) return std::nullopt;
+    return root;
+}
+
+std::optional<std::vector<PeSection>> ReadSections(const ByteSource& source, const PeHeaders& headers) {
+    const auto table = ReadBytes(source, headers.optionalOffset + headers.optionalBytes,
+                                 headers.sectionCount * kSectionBytes);
+    if (!table) return std::nullopt;
+    std::vector<PeSection> sections;
+    for (std::size_t i = 0; i < headers.sectionCount; ++i) {
+        const unsigned char* s = table->data() + i * kSectionBytes;
+        const std::uint32_t virtualSize = Little<std::uint32_t>(s + 8);
+        const std::uint32_t rawSize = Little<std::uint32_t>(s + 16);
+        // Past its raw data a section is zeros that the file does not hold;
+        // past its virtual size the file's bytes are not part of the image.
+        sections.push_back({Little<std::uint32_t>(s + 12), virtualSize == 0 ? rawSize : std::min(virtualSize, rawSize),
+                            Little<std::uint32_t>(s + 20)});
+    }
+    return sections;
+}
+
+// The version resource's data below the resource directory at `root`.
+// Three levels: type, name, language. The first two lead to further
+// directories, the third to a data entry.
+std::optional<FileExtent> FindVersionData(const PeImage& image, std::uint32_t root) {
+    const auto byType = FindResourceEntry(image, root, 0, kRtVersion);
+    if (!byType || !(*byType & kHighBit)) return std::nullopt;
+    const auto byName = FindResourceEntry(image, root, *byType & ~kHighBit, kVersionResourceName);
+    if (!byName || !(*byName & kHighBit)) return std::nullopt;
+    const auto byLanguage = FindResourceEntry(image, root, *byName & ~kHighBit, std::nullopt);
+    if (!byLanguage || (*byLanguage & kHighBit)) return std::nullopt;
+    const auto data = image.ReadRva(std::uint64_t{root} + *byLanguage, 16);
+    if (!data) return std::nullopt;
+    const std::uint32_t dataRva = Little<std::uint32_t>(data->data());
+    const std::uint32_t dataSize = Little<std::uint32_t>(data->data() + 4);
+    const auto offset = image.Offset(dataRva, dataSize);
+    if (!offset) return std::nullopt;
+    return FileExtent{*offset, dataSize};
+}
+
+// ELF: a section header as both classes have it.
+struct ElfSection {
+    std::uint32_t name = 0;  // offset of its name in the names section
+    std::uint32_t type = 0;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::uint32_t link = 0;
+};
+
+constexpr std::uint32_t kNoBits = 8;  // SHT_NOBITS: no bytes in the file
+
+// How an ELF file stores its fields: 32 or 64 bit, either byte order.
+class ElfFormat {
+public:
+    // From the identification bytes; nothing for another file, or another
+    // class or byte order.
+    static std::optional<ElfFormat> Of(const ByteSource& source) {
+        const auto ident = ReadBytes(source, 0, 16);
+        if (!ident || std::memcmp(ident->data(), "\x7F" "ELF", 4) != 0) return std::nullopt;
+        const bool wide = (*ident)[4] == 2;
+        if (!wide && (*ident)[4] != 1) return std::nullopt;
+        const bool big = (*ident)[5] == 2;
+        if (!big && (*ident)[5] != 1) return std::nullopt;
+        return ElfFormat(wide, big);
+    }
+
+    bool Wide() const { return wide_; }
+    std::uint16_t U16(const unsigned char* p) const { return big_ ? Big<std::uint16_t>(p) : Little<std::uint16_t>(p); }
+    std::uint32_t U32(const unsigned char* p) const { return big_ ? Big<std::uint32_t>(p) : Little<std::uint32_t>(p); }
+    std::uint64_t U64(const unsigned char* p) const { return big_ ? Big<std::uint64_t>(p) : Little<std::uint64_t>(p); }
+    // A word is 64 bits in ELF64 and 32 bits in ELF32.
+    std::uint64_t Word(const unsigned char* p) const { return wide_ ? U64(p) : U32(p); }
+
+    ElfSection SectionAt(const unsigned char* s) const {
+        return wide_ ? ElfSection{U32(s), U32(s + 4), U64(s + 24), U64(s + 32), U32(s + 40)}
+                     : ElfSection{U32(s), U32(s + 4), U32(s + 16), U32(s + 20), U32(s + 24)};
+    }
+
+private:
+    ElfFormat(bool wide, bool big) : wide_(wide), big_(big) {}
+    bool wide_;
+    bool big_;
+};
+
+// The section header table, read whole.
+struct ElfSectionTable {
+    ElfFormat format;
+    std::vector<unsigned char> bytes;
+    std::uint64_t entryBytes = 0;
+    std::uint64_t count = 0;
+    std::uint64_t namesIndex = 0;  // the section that holds the names
+
+    ElfSection At(std::uint64_t index) const { return format.SectionAt(bytes.data() + index * entryBytes); }
+};
+
+std::optional<ElfSectionTable> ReadSectionTable(const ByteSource& source, const ElfFormat& format) {
+    const bool wide = format.Wide();
+    const auto header = ReadBytes(source, 0, wide ? 64 : 52);
+    if (!header) return std::nullopt;
+    const unsigned char* h = header->data();
+    const std::uint64_t tableOffset = format.Word(h + (wide ? 0x28 : 0x20));
+    const std::uint64_t entryBytes = format.U16(h + (wide ? 0x3A : 0x2E));
+    std::uint64_t count = format.U16(h + (wide ? 0x3C : 0x30));
+    std::uint64_t namesIndex = format.U16(h + (wide ? 0x3E : 0x32));
+    if (tableOffset == 0 || entryBytes < (wide ? 64u : 40u)) return std::nullopt;
+
+    // Many sections: the real count is in the first entry's size, and an
+    // index of 0xFFFF for the names means it is in that entry's link.
+    const auto first = ReadBytes(source, tableOffset, entryBytes);
+    if (!first) return std::nullopt;
+    if (count == 0) count = format.SectionAt(first->data()).size;
+    if (namesIndex == 0xFFFF) namesIndex = format.SectionAt(first->data()).link;
+    if (count == 0 || namesIndex >= count || count > kMaxTableBytes / entryBytes) return std::nullopt;
+    auto table = ReadBytes(source, tableOffset, count * entryBytes);
+    if (!table) return std::nullopt;
+    return ElfSectionTable{format, std::move(*table), entryBytes, count, namesIndex};
+}
+
+// Whether the name of `section`, in the names section, is kElfVersionSection.
+bool IsVersionSection(const ByteSource& source, const ElfSection& names, const ElfSection& section) {
+    std::array<unsigned char, kElfVersionSection.size() + 1> name;  // with its terminator
+    if (section.name > names.size || name.size() > names.size - section.name) return false;
+    if (names.offset > UINT64_MAX - section.name) return false;
+    if (!source.Read(names.offset + section.name, name.data(), name.size())) return false;
+    return std::memcmp(name.data(), kElfVersionSection.data(), kElfVersionSection.size()) == 0 && name.back() == 0;
+}
+
 }  // namespace
 
 bool SpanSource::Read(std::uint64_t offset, void* out, std::size_t size) const {
@@ -141,124 +314,25 @@ bool FileSource::Read(std::uint64_t offset, void* out, std::size_t size) const {
 }
 
 std::optional<FileExtent> FindPeVersionResource(const ByteSource& source) {
-    const auto dos = ReadBytes(source, 0, 0x40);
-    if (!dos || (*dos)[0] != 'M' || (*dos)[1] != 'Z') return std::nullopt;
-    const std::uint64_t pe = Little<std::uint32_t>(dos->data() + kDosLfanew);
-    const auto coff = ReadBytes(source, pe, kCoffBytes);
-    if (!coff || std::memcmp(coff->data(), "PE\0\0", 4) != 0) return std::nullopt;
-    const std::uint64_t sectionCount = Little<std::uint16_t>(coff->data() + 4 + 2);
-    const std::uint64_t optionalBytes = Little<std::uint16_t>(coff->data() + 4 + 16);
-    const std::uint64_t optionalOffset = pe + kCoffBytes;
-
-    const auto optional = ReadBytes(source, optionalOffset, optionalBytes);
-    if (!optional || optionalBytes < 2) return std::nullopt;
-    // The data directories follow the fields whose width differs between
-    // the two formats: 96 bytes into a PE32 header, 112 into a PE32+ one,
-    // each after the count of directories.
-    std::size_t directories = 0;
-    switch (Little<std::uint16_t>(optional->data())) {
-        case kMagicPe32:
-            directories = 96;
-            break;
-        case kMagicPe32Plus:
-            directories = 112;
-            break;
-        default:
-            return std::nullopt;
-    }
-    const std::size_t resourceEntry = directories + 8 * kResourceDirectory;
-    if (optionalBytes < resourceEntry + 8) return std::nullopt;
-    if (Little<std::uint32_t>(optional->data() + directories - 4) <= kResourceDirectory) return std::nullopt;
-    const std::uint32_t root = Little<std::uint32_t>(optional->data() + resourceEntry);
-    if (root == 0) return std::nullopt;
-
-    const auto table = ReadBytes(source, optionalOffset + optionalBytes, sectionCount * kSectionBytes);
-    if (!table) return std::nullopt;
-    std::vector<PeSection> sections;
-    for (std::size_t i = 0; i < sectionCount; ++i) {
-        const unsigned char* s = table->data() + i * kSectionBytes;
-        const std::uint32_t virtualSize = Little<std::uint32_t>(s + 8);
-        const std::uint32_t rawSize = Little<std::uint32_t>(s + 16);
-        // Past its raw data a section is zeros that the file does not hold;
-        // past its virtual size the file's bytes are not part of the image.
-        sections.push_back({Little<std::uint32_t>(s + 12), virtualSize == 0 ? rawSize : std::min(virtualSize, rawSize),
-                            Little<std::uint32_t>(s + 20)});
-    }
-    const PeImage image(source, std::move(sections));
-
-    // Three levels: type, name, language. The first two lead to further
-    // directories, the third to a data entry.
-    const auto byType = FindResourceEntry(image, root, 0, kRtVersion);
-    if (!byType || !(*byType & kHighBit)) return std::nullopt;
-    const auto byName = FindResourceEntry(image, root, *byType & ~kHighBit, kVersionResourceName);
-    if (!byName || !(*byName & kHighBit)) return std::nullopt;
-    const auto byLanguage = FindResourceEntry(image, root, *byName & ~kHighBit, std::nullopt);
-    if (!byLanguage || (*byLanguage & kHighBit)) return std::nullopt;
-    const auto data = image.ReadRva(std::uint64_t{root} + *byLanguage, 16);
-    if (!data) return std::nullopt;
-    const std::uint32_t dataRva = Little<std::uint32_t>(data->data());
-    const std::uint32_t dataSize = Little<std::uint32_t>(data->data() + 4);
-    const auto offset = image.Offset(dataRva, dataSize);
-    if (!offset) return std::nullopt;
-    return FileExtent{*offset, dataSize};
+    const auto headers = ReadPeHeaders(source);
+    if (!headers) return std::nullopt;
+    const auto root = ResourceRoot(source, *headers);
+    if (!root) return std::nullopt;
+    auto sections = ReadSections(source, *headers);
+    if (!sections) return std::nullopt;
+    return FindVersionData(PeImage(source, std::move(*sections)), *root);
 }
 
 std::optional<FileExtent> FindElfVersionSection(const ByteSource& source) {
-    const auto ident = ReadBytes(source, 0, 16);
-    if (!ident || std::memcmp(ident->data(), "\x7F" "ELF", 4) != 0) return std::nullopt;
-    const bool wide = (*ident)[4] == 2;
-    if (!wide && (*ident)[4] != 1) return std::nullopt;
-    const bool big = (*ident)[5] == 2;
-    if (!big && (*ident)[5] != 1) return std::nullopt;
-    const auto u16 = [big](const unsigned char* p) { return big ? Big<std::uint16_t>(p) : Little<std::uint16_t>(p); };
-    const auto u32 = [big](const unsigned char* p) { return big ? Big<std::uint32_t>(p) : Little<std::uint32_t>(p); };
-    const auto u64 = [big](const unsigned char* p) { return big ? Big<std::uint64_t>(p) : Little<std::uint64_t>(p); };
-    // A word is 64 bits in ELF64 and 32 bits in ELF32.
-    const auto word = [&](const unsigned char* p) -> std::uint64_t { return wide ? u64(p) : u32(p); };
-
-    const auto header = ReadBytes(source, 0, wide ? 64 : 52);
-    if (!header) return std::nullopt;
-    const unsigned char* h = header->data();
-    const std::uint64_t tableOffset = word(h + (wide ? 0x28 : 0x20));
-    const std::uint64_t entryBytes = u16(h + (wide ? 0x3A : 0x2E));
-    std::uint64_t count = u16(h + (wide ? 0x3C : 0x30));
-    std::uint64_t namesIndex = u16(h + (wide ? 0x3E : 0x32));
-    if (tableOffset == 0 || entryBytes < (wide ? 64u : 40u)) return std::nullopt;
-
-    struct Section {
-        std::uint32_t name;
-        std::uint32_t type;
-        std::uint64_t offset;
-        std::uint64_t size;
-        std::uint32_t link;
-    };
-    const auto sectionAt = [&](const unsigned char* s) {
-        return wide ? Section{u32(s), u32(s + 4), u64(s + 24), u64(s + 32), u32(s + 40)}
-                    : Section{u32(s), u32(s + 4), u32(s + 16), u32(s + 20), u32(s + 24)};
-    };
-    // Many sections: the real count is in the first entry's size, and an
-    // index of 0xFFFF for the names means it is in that entry's link.
-    const auto first = ReadBytes(source, tableOffset, entryBytes);
-    if (!first) return std::nullopt;
-    if (count == 0) count = sectionAt(first->data()).size;
-    if (namesIndex == 0xFFFF) namesIndex = sectionAt(first->data()).link;
-    if (count == 0 || namesIndex >= count || count > kMaxTableBytes / entryBytes) return std::nullopt;
-    const auto table = ReadBytes(source, tableOffset, count * entryBytes);
+    const auto format = ElfFormat::Of(source);
+    if (!format) return std::nullopt;
+    const auto table = ReadSectionTable(source, *format);
     if (!table) return std::nullopt;
-
-    constexpr std::uint32_t kNoBits = 8;  // SHT_NOBITS: no bytes in the file
-    const Section names = sectionAt(table->data() + namesIndex * entryBytes);
+    const ElfSection names = table->At(table->namesIndex);
     if (names.type == kNoBits) return std::nullopt;
-    const std::uint64_t wanted = kElfVersionSection.size() + 1;  // with its terminator
-    std::vector<unsigned char> name(wanted);
-    for (std::uint64_t i = 0; i < count; ++i) {
-        const Section s = sectionAt(table->data() + i * entryBytes);
-        if (s.name > names.size || wanted > names.size - s.name) continue;
-        if (names.offset > UINT64_MAX - s.name) continue;
-        if (!source.Read(names.offset + s.name, name.data(), name.size())) continue;
-        if (std::memcmp(name.data(), kElfVersionSection.data(), kElfVersionSection.size()) != 0 || name.back() != 0) {
-            continue;
-        }
+    for (std::uint64_t i = 0; i < table->count; ++i) {
+        const ElfSection s = table->At(i);
+        if (!IsVersionSection(source, names, s)) continue;
         if (s.type == kNoBits) return std::nullopt;
         return FileExtent{s.offset, s.size};
     }
