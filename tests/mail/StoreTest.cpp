@@ -493,8 +493,9 @@ TEST_F(StoreTest, FailureOrCrashInAnAdditionLeavesTheStoreAsBeforeOrWithThePartW
         for (const Call kind : {Call::Write, Call::Link, Call::Rename}) {
             for (int nth = 1; nth <= counter.counts[static_cast<int>(kind)]; ++nth) {
                 for (const bool crash : {false, true}) {
-                    SCOPED_TRACE("call kind " + std::to_string(static_cast<int>(kind)) + ", number " +
-                                 std::to_string(nth) + (crash ? ", killed after it" : ", failing") +
+                    const char* call = kind == Call::Write ? "write" : kind == Call::Link ? "link" : "rename";
+                    SCOPED_TRACE(std::string(call) + " number " + std::to_string(nth) +
+                                 (crash ? ", killed after it" : ", failing") +
                                  (refuseUnnamed ? ", hidden names" : ""));
                     ++cases;
                     restore();
