@@ -9,11 +9,12 @@
 
 namespace calverdon {
 
-ScratchFolder::ScratchFolder(const std::string& prefix) {
+ScratchFolder::ScratchFolder(const std::string& prefix, const std::filesystem::path& base) {
     std::error_code ignored;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(ignored);
+    std::filesystem::path folder = base.empty() ? std::filesystem::temp_directory_path(ignored) : base;
+    if (folder.empty()) folder = "/tmp";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path name = HiddenTempName(base.empty() ? "/tmp" : base, "");
+        std::filesystem::path name = HiddenTempName(folder, "");
         // Not hidden: a folder in the temporary folder is found by its name.
         name.replace_filename(prefix + "-" + name.filename().string().substr(std::string(".calverdon-").size()));
         cleanup::SignalsHeld held;

@@ -12,9 +12,10 @@ namespace calverdon {
 
 class ScratchFolder {
 public:
-    // Made in $TMPDIR (or /tmp) under a name that begins with `prefix`.
-    // Throws std::filesystem::filesystem_error when it cannot be made.
-    explicit ScratchFolder(const std::string& prefix = "calverdon");
+    // Made in `base`, or when that is empty in $TMPDIR (or /tmp), under a
+    // name that begins with `prefix`. Throws
+    // std::filesystem::filesystem_error when it cannot be made.
+    explicit ScratchFolder(const std::string& prefix = "calverdon", const std::filesystem::path& base = {});
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
