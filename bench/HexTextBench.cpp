@@ -26,6 +26,8 @@
 #include <vector>
 
 #include "HexText.h"
+#include "ScratchFolder.h"
+#include "TestMessages.h"
 
 extern char** environ;
 
@@ -34,13 +36,13 @@ namespace {
 namespace fs = std::filesystem;
 using calverdon::ConversionResult;
 
-class Quiet final : public calverdon::UserMessages {
-public:
-    int Show(const std::string& text, const std::string& caption, calverdon::MessageKind) override {
-        std::fprintf(stderr, "%s %s\n", caption.c_str(), text.c_str());
-        return calverdon::kAnswerYes;
-    }
-};
+// The engine's messages, each printed as it comes, so that a failed run
+// says why. No question comes up: each target is removed before its run.
+void PrintEach(calverdon::testing::RecordingMessages& messages) {
+    messages.whileShown = [&messages] {
+        std::fprintf(stderr, "%s %s\n", messages.shown.back().caption.c_str(), messages.shown.back().text.c_str());
+    };
+}
 
 class CountingProgress final : public calverdon::ProgressReceiver {
 public:
@@ -100,7 +102,8 @@ void MeasureMemory(const fs::path& folder, int gib) {
     WriteRandomFile(big, static_cast<std::uint64_t>(gib) << 30);
     const pid_t child = fork();
     if (child == 0) {
-        Quiet quiet;
+        calverdon::testing::RecordingMessages quiet;
+        PrintEach(quiet);
         CountingProgress progress;
         const bool ok = calverdon::BinToHex(big, folder / "big.txt", "0", {quiet, &progress}) ==
                             ConversionResult::Succeeded &&
@@ -131,16 +134,16 @@ int main(int argc, char** argv) {
         if (arg == "--memory-gib") memoryGiB = std::stoi(argv[i + 1]);
     }
 
-    char pattern[] = "/tmp/calverdon-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return 1;
-    const fs::path folder = pattern;
+    const calverdon::ScratchFolder scratch("calverdon-bench");
+    const fs::path& folder = scratch.Path();
     const fs::path data = folder / "data.bin";
     const fs::path hex = folder / "data.txt";
     const fs::path plainHex = folder / "data.hex";  // xxd -p output, for the decoding peers
     WriteRandomFile(data, sizeMiB << 20);
     const double megabytes = static_cast<double>(sizeMiB << 20) / 1e6;
 
-    Quiet quiet;
+    calverdon::testing::RecordingMessages quiet;
+    PrintEach(quiet);
     CountingProgress progress;
     std::map<std::string, std::vector<double>> times;
     const bool python = HaveCommand("python3");
@@ -205,6 +208,5 @@ int main(int argc, char** argv) {
     std::printf("Progress calls in the last decode: %ld, last value %d\n", progress.calls, progress.last);
 
     if (memoryGiB > 0) MeasureMemory(folder, memoryGiB);
-    fs::remove_all(folder);
     return 0;
 }

@@ -34,17 +34,13 @@
 #include "Extraction.h"
 #include "HexText.h"
 #include "ScratchFolder.h"
+#include "TestMessages.h"
 
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class Yes final : public calverdon::UserMessages {
-public:
-    int Show(const std::string&, const std::string&, calverdon::MessageKind) override { return calverdon::kAnswerYes; }
-};
 
 double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
@@ -79,7 +75,7 @@ Run Extract(const fs::path& mbox, const fs::path& target) {
     const double start = Now();
     const pid_t child = fork();
     if (child == 0) {
-        Yes yes;
+        calverdon::testing::SilentMessages yes;
         const auto report = calverdon::mail::ExtractAll({mbox}, target, {yes}, false);
         _exit(report.outcome == calverdon::mail::Outcome::AllVerified ? 0 : 1);
     }
@@ -219,7 +215,7 @@ void BenchHeaders(const fs::path& folder, std::uint64_t headerMiB) {
 
 void BenchLarge(const fs::path& folder, std::uint64_t mboxMiB, std::uint64_t chainMB, const std::string& partKb,
                 std::mt19937_64& random) {
-    Yes yes;
+    calverdon::testing::SilentMessages yes;
     {
         std::ofstream data(folder / "anhang.bin", std::ios::binary);
         std::vector<std::uint64_t> block(1 << 16);
@@ -312,7 +308,7 @@ void BenchStore(const fs::path& folder, std::size_t waiting, std::mt19937_64& ra
         for (const std::string& mail : mails) out << mail;
     }
     fs::create_directories(folder / "ziel-eingang");
-    Yes yes;
+    calverdon::testing::SilentMessages yes;
     calverdon::mail::ExtractOptions fill;
     fill.store = store;
     calverdon::mail::ExtractAll({firsts}, folder / "ziel-eingang", {yes}, fill);

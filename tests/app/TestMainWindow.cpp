@@ -3,6 +3,8 @@
 // message seam. Texts, colours and progress values come from the worked
 // examples of the hex-text format and from the window's layout table.
 
+#include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -603,12 +605,16 @@ private slots:
         Write("abc.bin", "alt");
         Choose(Write("abc.txt", kAbcHexText));
         messages_->answers.push_back(kAnswerNo);
+        Qt::CursorShape cursor = Qt::ArrowCursor;
+        messages_->whileShown = [&cursor] {
+            if (const QCursor* shown = QApplication::overrideCursor()) cursor = shown->shape();
+        };
         Start();
         QCOMPARE(messages_->shown.size(), size_t(1));
         QCOMPARE(messages_->shown[0].caption, std::string("ACHTUNG"));
         QCOMPARE(messages_->shown[0].kind, MessageKind::YesNoWarning);
         // The hourglass stands while the engine asks.
-        QCOMPARE(messages_->shown[0].cursor, Qt::WaitCursor);
+        QCOMPARE(cursor, Qt::WaitCursor);
         QCOMPARE(Dot(), kRed);
         QCOMPARE(beeper_->beeps, std::vector<unsigned>{MB_OK});
         QCOMPARE(Read(PathOf("abc.bin")), QByteArray("alt"));

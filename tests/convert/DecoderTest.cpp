@@ -18,7 +18,7 @@ struct DecodeRow {
     const char* name;
     std::vector<std::pair<std::string, std::string>> files;  // first: the source f.txt
     ConversionResult result;
-    std::optional<Shown> message;
+    std::optional<ShownMessage> message;
     std::optional<std::string> target;  // bytes of out.bin afterwards, or none
 };
 
@@ -32,7 +32,7 @@ const DecodeRow kRows[] = {
     {"ChangedChecksumDigit",
      {{"f.txt", Header("abc.bin") + "414243~~00001686"}},
      ConversionResult::ChecksumMismatch,
-     Shown{"Die Zieldatei könnte Fehler aufweisen.", "Prüfsummenfehler.", MessageKind::Warning},
+     ShownMessage{"Die Zieldatei könnte Fehler aufweisen.", "Prüfsummenfehler.", MessageKind::Warning},
      "ABC"},
     {"LowercaseAndShortChecksum", {{"f.txt", Header("abc.bin") + "414243~~1685"}},
      ConversionResult::Succeeded, std::nullopt, "ABC"},
@@ -41,13 +41,13 @@ const DecodeRow kRows[] = {
     {"EndLineWithoutDigits",
      {{"f.txt", Header("abc.bin") + "414243~~"}},
      ConversionResult::ChecksumMismatch,
-     Shown{"Die Zieldatei könnte Fehler aufweisen.", "Prüfsummenfehler.", MessageKind::Warning},
+     ShownMessage{"Die Zieldatei könnte Fehler aufweisen.", "Prüfsummenfehler.", MessageKind::Warning},
      "ABC"},
     // A file cut short (here with an odd last character) is no success.
     {"MissingEndLine",
      {{"f.txt", Header("abc.bin") + "4142434"}},
      ConversionResult::ChecksumMismatch,
-     Shown{"Die Zieldatei könnte Fehler aufweisen.", "Prüfsummenfehler.", MessageKind::Warning},
+     ShownMessage{"Die Zieldatei könnte Fehler aufweisen.", "Prüfsummenfehler.", MessageKind::Warning},
      "ABC"},
     // 5555 = 0x15B3 is the checksum of no bytes.
     {"EmptyFile", {{"f.txt", Header("e.bin") + "~~000015B3"}}, ConversionResult::Succeeded, std::nullopt, ""},
@@ -81,17 +81,17 @@ const DecodeRow kRows[] = {
     {"WrongOrder",
      {{"f.txt", Header("c.bin") + "41++f_2.txt\r\n"}, {"f_2.txt", "3 LfdNr\r\n42~~0000163E"}},
      ConversionResult::Failed,
-     Shown{"Falsche Reihenfolge.", "Fehler", MessageKind::Error},
+     ShownMessage{"Falsche Reihenfolge.", "Fehler", MessageKind::Error},
      std::nullopt},
     {"MissingPart",
      {{"f.txt", Header("c.bin") + "41++f_2.txt\r\n"}},
      ConversionResult::Failed,
-     Shown{"beim Öffnen der Teildatei f_2.txt.", "Fehler 2", MessageKind::Error},
+     ShownMessage{"beim Öffnen der Teildatei f_2.txt.", "Fehler 2", MessageKind::Error},
      std::nullopt},
     {"UnusableContinuationName",
      {{"f.txt", Header("c.bin") + "41++..\r\n"}},
      ConversionResult::Failed,
-     Shown{"beim Öffnen der Teildatei.", "Fehler 2", MessageKind::Error},
+     ShownMessage{"beim Öffnen der Teildatei.", "Fehler 2", MessageKind::Error},
      std::nullopt},
     // A control character in the name stands for "_", as in the header.
     {"ControlCharacterInContinuationName",
@@ -105,7 +105,7 @@ const DecodeRow kRows[] = {
     {"HeaderLineLongerThanTheDecoderReads",
      {{"f.txt", "Kelvarin-Hex-Text 1.0\r\n" + std::string(510, 'n') + "\r\n414243~~00001685"}},
      ConversionResult::Succeeded,
-     Shown{"Zeilenenden oder E-Mail-Zitatzeichen der Hex-Text-Datei wurden beim Lesen repariert; die Prüfsumme "
+     ShownMessage{"Zeilenenden oder E-Mail-Zitatzeichen der Hex-Text-Datei wurden beim Lesen repariert; die Prüfsumme "
            "stimmt.",
            "Hinweis", MessageKind::Information},
      "ABC"},
@@ -116,14 +116,14 @@ const DecodeRow kRows[] = {
     {"QuotedWithoutBlankIsReadLenientlyOnly",
      {{"f.txt", ">Kelvarin-Hex-Text 1.0\r\n>d.bin\r\n>896f2086\r\n>83~~000017E8"}},
      ConversionResult::Succeeded,
-     Shown{"Zeilenenden oder E-Mail-Zitatzeichen der Hex-Text-Datei wurden beim Lesen repariert; die Prüfsumme "
+     ShownMessage{"Zeilenenden oder E-Mail-Zitatzeichen der Hex-Text-Datei wurden beim Lesen repariert; die Prüfsumme "
            "stimmt.",
            "Hinweis", MessageKind::Information},
      "\x89\x6f\x20\x86\x83"},
     {"EmptySource",
      {{"f.txt", ""}},
      ConversionResult::Failed,
-     Shown{"ist leer", "Die Quelldatei", MessageKind::Warning},
+     ShownMessage{"ist leer", "Die Quelldatei", MessageKind::Warning},
      std::nullopt},
 };
 

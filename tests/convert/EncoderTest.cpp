@@ -187,7 +187,7 @@ TEST_F(EncoderTest, ReportsEachFailure) {
         const char* source;
         const char* target;
         const char* kb;
-        Shown message;
+        ShownMessage message;
     };
     const Case cases[] = {
         {"missing.bin", "m.txt", "0", {"beim Öffnen der Quelldatei.", "Fehler 2", MessageKind::Error}},

@@ -1,42 +1,24 @@
 #pragma once
-// Shared pieces of the engine tests: a scratch folder, a user-message
-// service that records what it is shown and answers from a queue, and a
-// progress recorder.
+// Shared pieces of the engine tests: the scratch folder and the message
+// recorder of tests/support, a progress recorder, and file helpers.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <deque>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "HexText.h"
+#include "../support/TestMessages.h"
+#include "../support/TestFolder.h"
 
 namespace calverdon::testing {
 
 namespace fs = std::filesystem;
-
-struct Shown {
-    std::string text;
-    std::string caption;
-    MessageKind kind;
-};
-
-class RecordingMessages final : public UserMessages {
-public:
-    int Show(const std::string& text, const std::string& caption, MessageKind kind) override {
-        shown.push_back({text, caption, kind});
-        if (answers.empty()) return kind == MessageKind::YesNoWarning ? kAnswerNo : kAnswerOk;
-        const int answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::vector<Shown> shown;
-    std::deque<int> answers;
-};
 
 class RecordingProgress final : public ProgressReceiver {
 public:
@@ -49,38 +31,26 @@ inline std::string ReadFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The file at `path` holds exactly `expected`. Otherwise it says whether
+// the file is missing, or both sizes and the first byte that differs.
+inline ::testing::AssertionResult HoldsBytes(const fs::path& path, std::string_view expected) {
+    if (!fs::exists(path)) return ::testing::AssertionFailure() << path << " is missing";
+    const std::string bytes = ReadFile(path);
+    if (bytes == expected) return ::testing::AssertionSuccess();
+    const auto [differs, wanted] = std::mismatch(bytes.begin(), bytes.end(), expected.begin(), expected.end());
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    failure << path << " holds " << bytes.size() << " bytes, expected " << expected.size()
+            << "; the first difference is at byte " << (differs - bytes.begin());
+    if (differs != bytes.end() && wanted != expected.end()) {
+        failure << ", value " << +static_cast<unsigned char>(*differs) << " where "
+                << +static_cast<unsigned char>(*wanted) << " was expected";
+    }
+    return failure;
+}
+
 inline void WriteFile(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
-
-// A fresh folder per test, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "calverdon-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const fs::path& Path() const { return path_; }
-    fs::path operator/(const fs::path& name) const { return path_ / name; }
-    // The names of the files in the folder, sorted.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path path_;
-};
 
 // The header of a hex-text file carrying `name`.
 inline std::string Header(std::string_view name) {

@@ -219,7 +219,7 @@ TEST_P(FailingCallTest, EveryFailingCallLeavesTheOldStateOrTheWholeResult) {
                 if (result == ConversionResult::Failed) {
                     EXPECT_TRUE(seen == before_) << "differs from before:" << Differences(seen, before_);
                     ASSERT_FALSE(messages.shown.empty());
-                    const Shown& last = messages.shown.back();
+                    const ShownMessage& last = messages.shown.back();
                     EXPECT_EQ(last.kind, MessageKind::Error);
                     const std::string number = std::to_string(error);
                     EXPECT_TRUE(last.caption == "Fehler " + number || last.text == "Windows-Fehlernr. " + number)

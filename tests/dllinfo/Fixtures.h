@@ -1,7 +1,6 @@
 #pragma once
 // Shared helpers of the version tests: the fixture folder, whole-file
 // reading and writing, little-endian fields and a scratch folder.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "../support/TestFolder.h"
 
 namespace dllinfo_test {
 
@@ -50,22 +51,6 @@ inline std::size_t FindUtf16(const Bytes& bytes, std::u16string_view text) {
     return haystack.find(pattern);
 }
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "calverdon-dllinfo-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using ScratchFolder = calverdon::testing::ScratchFolder;
 
 }  // namespace dllinfo_test

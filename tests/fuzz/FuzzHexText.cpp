@@ -16,16 +16,12 @@
 
 #include "FuzzSupport.h"
 #include "HexText.h"
+#include "TestMessages.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using calverdon::fuzz::Require;
-
-class Quiet final : public calverdon::UserMessages {
-public:
-    int Show(const std::string&, const std::string&, calverdon::MessageKind) override { return calverdon::kAnswerYes; }
-};
 
 // Pending files and sets of them wait under hidden ".calverdon-" names.
 void RequireNothingPending(const fs::path& folder) {
@@ -47,7 +43,7 @@ std::string Read(const fs::path& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    static const calverdon::fuzz::ScratchFolder scratch;
+    static calverdon::fuzz::ScratchFolder scratch;
     const fs::path folder = scratch.Empty();
 
     // The chain.
@@ -59,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (cut == std::string_view::npos) break;
         rest.remove_prefix(cut + 2);
     }
-    Quiet quiet;
+    calverdon::testing::SilentMessages quiet;
     calverdon::ReadTargetName(folder / "f.txt", quiet);
     const auto checked = calverdon::CheckHexText(folder / "f.txt", {quiet});
     const auto decoded = calverdon::HexToBin(folder / "f.txt", folder / "out.bin", {quiet});

@@ -25,27 +25,14 @@
 
 #include "FuzzSupport.h"
 #include "HexText.h"
+#include "TestMessages.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using calverdon::ConversionResult;
 
-// Says yes to everything, and notes whether the decoder said that its
-// lenient second reading repaired the file.
-class Quiet final : public calverdon::UserMessages {
-public:
-    int Show(const std::string&, const std::string&, calverdon::MessageKind kind) override {
-        repaired = repaired || kind == calverdon::MessageKind::Information;
-        return calverdon::kAnswerYes;
-    }
-    bool repaired = false;
-};
-
-void Require(bool condition, const char* what) {
-    if (!condition) std::fprintf(stderr, "fuzz difference: ");
-    calverdon::fuzz::Require(condition, what);
-}
+using calverdon::fuzz::Require;
 
 constexpr std::string_view kHexDigits = "0123456789abcdefABCDEF";
 constexpr std::size_t kMaxLine = 511;
@@ -176,19 +163,23 @@ std::string BuildFile(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const calverdon::fuzz::ScratchFolder scratch;
+    static calverdon::fuzz::ScratchFolder scratch;
     const fs::path& folder = scratch.Empty();
 
     const std::string file = BuildFile(data, size);
     std::ofstream(folder / "f.txt", std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
-    Quiet quiet;
-    const ConversionResult result = calverdon::HexToBin(folder / "f.txt", folder / "out.bin", {quiet});
+    calverdon::testing::RecordingMessages messages;
+    const ConversionResult result = calverdon::HexToBin(folder / "f.txt", folder / "out.bin", {messages});
     const Reading expected = Reference(file);
     // Where the pair-by-pair reading fails its checksum, the decoder may
     // still verify the file by its lenient reading (which goes by lines and
     // ignores blanks); it then says so, and its bytes are checked by that
     // checksum, not by this reference.
-    if (quiet.repaired && expected.result != ConversionResult::Succeeded) {
+    // The decoder tells of such a repair by an information message.
+    const bool repaired = std::any_of(messages.shown.begin(), messages.shown.end(), [](const auto& shown) {
+        return shown.kind == calverdon::MessageKind::Information;
+    });
+    if (repaired && expected.result != ConversionResult::Succeeded) {
         Require(result == ConversionResult::Succeeded, "a repair that did not succeed");
         return 0;
     }

@@ -19,16 +19,12 @@
 #include "FuzzSupport.h"
 #include "MailScanner.h"
 #include "PartText.h"
+#include "TestMessages.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using calverdon::fuzz::Require;
-
-class Yes final : public calverdon::UserMessages {
-public:
-    int Show(const std::string&, const std::string&, calverdon::MessageKind) override { return calverdon::kAnswerYes; }
-};
 
 void Write(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -71,7 +67,7 @@ public:
 std::map<std::string, std::string> Extracted(const fs::path& folder, std::string_view mbox) {
     fs::create_directories(folder / "ziel");
     Write(folder / "eingang", mbox);
-    Yes yes;
+    calverdon::testing::SilentMessages yes;
     calverdon::mail::ExtractAll({folder / "eingang"}, folder / "ziel", {yes}, false);
     return Files(folder / "ziel");
 }
@@ -80,12 +76,12 @@ std::map<std::string, std::string> Extracted(const fs::path& folder, std::string
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    static const calverdon::fuzz::ScratchFolder scratchFolder;
+    static calverdon::fuzz::ScratchFolder scratchFolder;
     const fs::path folder = scratchFolder.Empty();
     const fs::path file = folder / "eingang";
     Write(file, input);
 
-    calverdon::ScratchFolder scratch("calverdon-fuzz-mail");
+    calverdon::fuzz::ScratchFolder scratch("calverdon-fuzz-mail");
     calverdon::mail::MailScanner scanner(scratch);
     scanner.Scan({file});
     for (const auto& part : scanner.Parts()) {

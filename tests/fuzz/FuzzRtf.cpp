@@ -2,21 +2,15 @@
 // output is valid UTF-8, holds no line feed inside a paragraph, and every
 // format stays within the limits the reader promises.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
 #include "Cp1252.h"
+#include "FuzzSupport.h"
 #include "Rtf.h"
 
 namespace {
 
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using calverdon::fuzz::Require;
 
 bool ValidUtf8(std::string_view s) { return calverdon::Utf16ToUtf8(calverdon::Utf8ToUtf16(s)) == s; }
 

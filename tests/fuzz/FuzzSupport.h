@@ -1,9 +1,7 @@
 #pragma once
-// What the fuzz targets that write files share: a memory-backed scratch
-// folder, removed when the process ends normally, and a check that aborts
-// with a message, so that the fuzzer keeps the input.
-
-#include <stdlib.h>
+// What the fuzz targets share: a memory-backed scratch folder, removed
+// when the process ends normally, and a check that aborts with a message,
+// so that the fuzzer keeps the input.
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,33 +9,27 @@
 #include <string>
 #include <system_error>
 
+#include "ScratchFolder.h"
+
 namespace calverdon::fuzz {
 
-class ScratchFolder {
+// /dev/shm where there is one: the targets write files for every input.
+inline std::filesystem::path MemoryFolder() {
+    std::error_code ignored;
+    return std::filesystem::is_directory("/dev/shm", ignored) ? std::filesystem::path("/dev/shm")
+                                                              : std::filesystem::path();
+}
+
+class ScratchFolder : public calverdon::ScratchFolder {
 public:
-    ScratchFolder() {
-        namespace fs = std::filesystem;
-        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        std::string pattern = (base / "calverdon-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
+    explicit ScratchFolder(const std::string& prefix = "calverdon-fuzz")
+        : calverdon::ScratchFolder(prefix, MemoryFolder()) {}
 
     // The folder, emptied, for the next input.
-    const std::filesystem::path& Empty() const {
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) std::filesystem::remove_all(entry.path());
-        return path_;
+    const std::filesystem::path& Empty() {
+        calverdon::ScratchFolder::Empty();
+        return Path();
     }
-
-private:
-    std::filesystem::path path_;
 };
 
 inline void Require(bool condition, const char* what) {

@@ -4,19 +4,16 @@
 // block found lies within the input, every value found lies within its
 // block, and GetDLLInfo gives "---" with an empty copyright or a dotted
 // version with a copyright of at most 79 units.
-#include <stdlib.h>
-
 #include <array>
 #include <span>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
 
 #include "Cp1252.h"
+#include "FuzzSupport.h"
 #include <calverdon/Dllinfo.h>
 #include "ModuleImage.h"
 #include "VersionBlock.h"
@@ -25,12 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using calverdon::fuzz::Require;
 
 void QueryAll(std::span<const unsigned char> block) {
     static constexpr std::array<std::u16string_view, 5> kPaths = {
@@ -44,12 +36,10 @@ void QueryAll(std::span<const unsigned char> block) {
     }
 }
 
+// In a scratch folder that goes when the process ends.
 const fs::path& File() {
-    static const fs::path file = [] {
-        std::string pattern = (fs::temp_directory_path() / "calverdon-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        return fs::path(pattern) / "module.dll";
-    }();
+    static const calverdon::fuzz::ScratchFolder scratch;
+    static const fs::path file = scratch / "module.dll";
     return file;
 }
 

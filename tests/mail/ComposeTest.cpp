@@ -21,11 +21,6 @@ struct Unref {
 template <typename T>
 using GPtr = std::unique_ptr<T, Unref>;
 
-class Quiet final : public UserMessages {
-public:
-    int Show(const std::string&, const std::string&, MessageKind) override { return kAnswerYes; }
-};
-
 // Encodes `size` random bytes as `name` with parts of `kilobytes` into
 // `folder` and returns the chain they make.
 mail::MailChain EncodeChain(const ScratchFolder& folder, const std::string& name, std::size_t size,
@@ -36,7 +31,7 @@ mail::MailChain EncodeChain(const ScratchFolder& folder, const std::string& name
     WriteFile(folder / name, bytes);
     fs::create_directory(folder / "parts");
     const fs::path target = folder / "parts" / EncodeTargetFor(name).filename();
-    Quiet quiet;
+    SilentMessages quiet;
     LineGenerator lines;
     EXPECT_EQ(BinToHex(folder / name, target, kilobytes, {quiet, nullptr}, lines), ConversionResult::Succeeded);
     mail::MailChain chain{name, size, mail::NewChainId(std::string(8, 'a')), {}};

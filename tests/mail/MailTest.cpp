@@ -23,11 +23,6 @@ struct Unref {
 template <typename T>
 using GPtr = std::unique_ptr<T, Unref>;
 
-class Quiet final : public UserMessages {
-public:
-    int Show(const std::string&, const std::string&, MessageKind) override { return kAnswerYes; }
-};
-
 struct Attachment {
     std::string name;
     std::string bytes;
@@ -87,7 +82,7 @@ protected:
         const fs::path folder = chains / name;
         fs::create_directories(folder);
         WriteFile(folder / (name + ".pdf"), data);
-        Quiet quiet;
+        SilentMessages quiet;
         EXPECT_EQ(BinToHex(folder / (name + ".pdf"), folder / (name + ".txt"), "4", {quiet}),
                   ConversionResult::Succeeded);
         std::vector<std::string> texts;
@@ -104,7 +99,7 @@ protected:
         args.insert(args.begin(), {"extract", "-C", out.string()});
         return RunTool(args);
     }
-    bool Decoded(const std::string& name) { return ReadFile(out / name) == originals[name]; }
+    ::testing::AssertionResult Decoded(const std::string& name) { return HoldsBytes(out / name, originals[name]); }
 
     ScratchFolder folder;
     fs::path chains = folder / "ketten";

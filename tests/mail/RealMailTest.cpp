@@ -29,11 +29,6 @@ struct Unref {
 template <typename T>
 using GPtr = std::unique_ptr<T, Unref>;
 
-class Quiet final : public UserMessages {
-public:
-    int Show(const std::string&, const std::string&, MessageKind) override { return kAnswerYes; }
-};
-
 // 2024-06-03 08:00 UTC, the day the mails of most tests arrive.
 constexpr std::int64_t kJune = 1717401600;
 constexpr std::int64_t kHour = 3600;
@@ -311,7 +306,7 @@ protected:
         const fs::path where = folder / "ketten" / std::to_string(++chains_);
         fs::create_directories(where);
         WriteFile(where / (name + ".pdf"), chain.data);
-        Quiet quiet;
+        SilentMessages quiet;
         EXPECT_EQ(BinToHex(where / (name + ".pdf"), where / (name + ".txt"), kilobytes, {quiet}),
                   ConversionResult::Succeeded);
         for (std::uint32_t n = 1; fs::exists(PartPath(where / (name + ".txt"), n)); ++n) {
@@ -340,8 +335,7 @@ protected:
         for (const auto& [name, bytes] : expected) wanted.push_back(name);
         EXPECT_EQ(names, wanted);
         for (const auto& [name, bytes] : expected) {
-            EXPECT_TRUE(fs::exists(out / name) && ReadFile(out / name) == bytes)
-                << name << ": missing, or not the original bytes";
+            EXPECT_TRUE(HoldsBytes(out / name, bytes));
         }
     }
 

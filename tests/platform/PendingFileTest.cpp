@@ -3,7 +3,6 @@
 // a signal removes.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "../support/TestFolder.h"
 #include "PendingFile.h"
 #include "SystemCalls.h"
 
@@ -27,23 +27,12 @@ public:
 
 class PendingFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "calverdon-pending-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        sys::SetCallObserver(&refuse_);
-    }
-    void TearDown() override {
-        sys::SetCallObserver(nullptr);
-        fs::remove_all(folder_);
-    }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
-        return names;
-    }
+    void SetUp() override { sys::SetCallObserver(&refuse_); }
+    void TearDown() override { sys::SetCallObserver(nullptr); }
+    std::vector<std::string> Names() const { return scratch_.Names(); }
 
-    fs::path folder_;
+    testing::ScratchFolder scratch_;
+    const fs::path folder_ = scratch_.Path();
     NoUnnamedFiles refuse_;
 };
 
