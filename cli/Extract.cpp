@@ -57,10 +57,30 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     return Report(report, console);
 }
 
+namespace {
+
+// The help, with the optional values of --keep-incomplete and --waiting
+// shown as such.
+class ExtractFormatter final : public CLI::Formatter {
+public:
+    explicit ExtractFormatter(const CLI::Formatter& base) : CLI::Formatter(base) {}
+    std::string make_option_name(const CLI::Option* option, bool positional) const override {
+        if (option->get_name() == "--keep-incomplete" || option->get_name() == "--waiting") {
+            return option->get_name() + "[=ORDNER]";
+        }
+        return CLI::Formatter::make_option_name(option, positional);
+    }
+};
+
+}  // namespace
+
 Command AddExtractCommand(CLI::App& app) {
     auto options = std::make_shared<ExtractOptions>();
     CLI::App* sub = app.add_subcommand(
         "extract", "Hex-Text-Ketten aus E-Mails, mbox-Dateien, Maildir- und anderen Ordnern zurückwandeln");
+    if (const auto* base = dynamic_cast<const CLI::Formatter*>(app.get_formatter().get())) {
+        sub->formatter(std::make_shared<ExtractFormatter>(*base));
+    }
     sub->add_option("-C,--directory", options->folder, "Zielordner (Vorgabe: der aktuelle Ordner)");
     sub->add_flag("-y,--yes", options->yes, "Bestehende Zieldateien ohne Rückfrage überschreiben");
     sub->add_flag("-n,--dry-run", options->dryRun, "Nur prüfen, nichts schreiben");
@@ -68,8 +88,8 @@ Command AddExtractCommand(CLI::App& app) {
     // the usual place, and a source after it stays a source.
     sub->add_flag("--keep-incomplete{}", options->keepIncomplete,
                   "Teile unvollständiger Ketten im Eingang aufbewahren und mit späteren E-Mails vervollständigen "
-                  "(=ORDNER; Vorgabe: ~/.local/state/calverdon/eingang)");
-    sub->add_flag("--waiting{}", options->waiting, "Zeigen, welche Ketten im Eingang auf Teile warten (=ORDNER)");
+                  "(Vorgabe: ~/.local/state/calverdon/eingang)");
+    sub->add_flag("--waiting{}", options->waiting, "Zeigen, welche Ketten im Eingang auf Teile warten");
     sub->add_option("--forget-older-than", options->forgetOlderThan,
                     "Ketten aus dem Eingang entfernen, deren letzter Teil vor mehr als TAGE Tagen kam")
         ->type_name("TAGE");

@@ -55,6 +55,9 @@ private:
     std::vector<FoundPart> parts_;
     std::vector<MailInfo> mails_;
     std::map<fs::path, std::string> shownAs_;
+    std::size_t newParts_ = 0;          // parts_ from this run, before the store's
+    std::set<std::string> repeated_;    // chains decoded before that came again
+    std::size_t repeatedParts_ = 0;     // ... and their further parts
     // The results get their names together, with one sync of their data.
     PublishBatch batch_;
     struct Waiting {
@@ -89,6 +92,10 @@ void Extraction::Scan(MailScanner& scanner, const std::vector<fs::path>& sources
     });
     for (const auto& [path, error] : scanner.Unreadable()) {
         report_.errors.push_back(texts::ReadFailed(path.string(), error));
+        failed_ = true;
+    }
+    if (scanner.CopyError() != 0) {
+        report_.errors.push_back(texts::CopyFailed(scanner.CopyError()));
         failed_ = true;
     }
 }
@@ -236,6 +243,20 @@ std::vector<fs::path> Extraction::ReadStandardInput(const std::vector<fs::path>&
 void Extraction::Combine(const MailScanner& scanner) {
     parts_ = scanner.Parts();
     mails_ = scanner.Mails();
+    if (store_) {
+        // A part of a chain that was decoded already came again: the same
+        // mail handed in twice changes nothing.
+        std::erase_if(parts_, [&](const FoundPart& part) {
+            if (!store_->WasUsed(Store::KeyOf(part))) return false;
+            if (part.number == 1 && !part.headerName.empty()) {
+                repeated_.insert(part.headerName);
+            } else {
+                ++repeatedParts_;
+            }
+            return true;
+        });
+    }
+    newParts_ = parts_.size();
     inStore_.assign(parts_.size(), std::nullopt);
     if (!store_) return;
     std::map<std::string, std::size_t> byKey;
@@ -276,7 +297,8 @@ void Extraction::Keep(const MailScanner& scanner, const Linked& linked) {
     for (std::size_t i = 0; i < parts_.size(); ++i) {
         if (used.contains(i)) {
             if (inStore_[i]) store_->Remove(*inStore_[i]);
-        } else if (i < scanner.Parts().size() && !store_->Add(parts_[i], mails_, error)) {
+            store_->MarkUsed(Store::KeyOf(parts_[i]));
+        } else if (i < newParts_ && !store_->Add(parts_[i], mails_, error)) {
             report_.errors.push_back(texts::KeepPartFailed(error));
             failed_ = true;
         }
@@ -341,7 +363,9 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
     const std::map<const Chain*, fs::path> targets = Targets(linked.chains, folder);
     std::map<std::string, int> sameName;
     for (const Chain& chain : linked.chains) ++sameName[ChainTargetName(chain)];
-    const std::string kept = store_ ? std::string(texts::kKept) : std::string();
+    const std::string kept = store_ && mode_ == Extract::Decode ? std::string(texts::kKept) : std::string();
+    for (const std::string& name : repeated_) report_.lines.push_back(name + std::string(texts::kDecodedBefore));
+    if (repeated_.empty() && repeatedParts_ > 0) report_.lines.push_back(texts::RepeatedParts(repeatedParts_));
     for (const Chain& chain : linked.chains) {
         const std::string name = ChainTargetName(chain);
         std::string shown = name.empty() ? std::string(texts::kNoName) : name;
@@ -371,8 +395,10 @@ ExtractionReport Extraction::Run(const std::vector<fs::path>& sources, const fs:
         report_.lines.push_back(PiecesLine(scanner.Pieces(), id) + kept);
         incomplete_ = true;
     }
-    if (store_) Keep(scanner, linked);
-    if (linked.chains.empty() && linked.strays.empty() && waitingPieces.empty()) {
+    // Checking writes nothing, not even into the store.
+    if (store_ && mode_ == Extract::Decode) Keep(scanner, linked);
+    if (linked.chains.empty() && linked.strays.empty() && waitingPieces.empty() && repeated_.empty() &&
+        repeatedParts_ == 0) {
         if (!options_.quietWhenNothing) report_.errors.emplace_back(texts::kNothingFound);
         report_.outcome = failed_ ? Outcome::Failed : Outcome::NothingFound;
     } else {
@@ -475,6 +501,11 @@ ExtractionReport ForgetWaiting(const fs::path& path, unsigned days) {
         groups.push_back(chain.parts);
         if (chain.newest < cutoff) report.lines.push_back(chain.line + std::string(texts::kForgotten));
     }
+    std::set<std::string> oldPieces;
+    for (const Piece& piece : store->Pieces()) {
+        if (piece.date < cutoff) oldPieces.insert(piece.id);
+    }
+    for (const std::string& id : oldPieces) report.lines.push_back(PiecesLine(store->Pieces(), id) + std::string(texts::kForgotten));
     store->ForgetBefore(cutoff, groups);
     int error = 0;
     if (!store->Commit(error)) {

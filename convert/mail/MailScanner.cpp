@@ -153,7 +153,7 @@ public:
             scanner_.copiesPath_ = scanner_.scratch_.NewFile();
             UniqueFd fd(::open(scanner_.copiesPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
             if (!fd.IsOpen()) {
-                scanner_.unreadable_.emplace_back(scanner_.copiesPath_, errno);
+                scanner_.copyError_ = errno;
                 failed_ = true;
                 return;
             }
@@ -183,7 +183,7 @@ public:
         if (!scanner_.copies_) return;
         BufferedWriter& out = *scanner_.copies_;
         if (out.Error() != 0) {
-            scanner_.unreadable_.emplace_back(scanner_.copiesPath_, out.Error());
+            scanner_.copyError_ = out.Error();
             return;
         }
         FoundPart part;
@@ -510,7 +510,15 @@ void MailScanner::Scan(const std::vector<fs::path>& inputs, const Progress& prog
 }
 
 void MailScanner::FinishCopies() {
-    if (copies_ && !copies_->Flush()) unreadable_.emplace_back(copiesPath_, copies_->Error());
+    if (!copies_ || copies_->Flush()) return;
+    copyError_ = copies_->Error();
+    // What the failed writes were to hold never reached the file: the
+    // parts whose copies lie there are no parts.
+    struct stat st {};
+    const std::uint64_t onDisk = ::fstat(copies_->Fd().Get(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    std::erase_if(parts_, [&](const FoundPart& part) { return part.file == copiesPath_ && part.offset + part.size > onDisk; });
+    byData_.clear();
+    for (std::size_t i = 0; i < parts_.size(); ++i) byData_.emplace(DataKey(parts_[i]), i);
 }
 
 void MailScanner::ScanFile(int fdNumber, const std::string& shown, const fs::path& name, std::int64_t date,

@@ -91,6 +91,9 @@ public:
     // those found and `kept` (from an earlier run), and scans it like any
     // other mail. Returns the ids of the mails put together.
     std::set<std::string> Reassemble(const std::vector<Piece>& kept);
+    // The errno of a copy that could not be written into the scratch
+    // folder, 0 when none; parts whose copies are not whole are left out.
+    int CopyError() const { return copyError_; }
     // Inputs that could not be read, each with the errno of the failure.
     const std::vector<std::pair<std::filesystem::path, int>>& Unreadable() const { return unreadable_; }
 
@@ -133,6 +136,7 @@ private:
     // Index of parts_ by what they carry.
     std::unordered_map<std::string, std::size_t> byData_;
     std::vector<char> buffer_;
+    int copyError_ = 0;
     std::vector<Piece> pieces_;
     std::map<std::filesystem::path, std::string> shownAs_;
 };

@@ -94,6 +94,9 @@ std::string MissingLast(const std::string& numbers, std::uint64_t count, std::si
     const std::string before = numbers.empty() ? std::string() : "Teil " + numbers + (count == 1 ? " fehlt, " : " fehlen, ");
     return before + "der letzte Teil fehlt (Gesamtzahl unbekannt), " + Parts(found) + " gefunden";
 }
+std::string RepeatedParts(std::size_t count) {
+    return Parts(count) + " schon umgewandelter Ketten noch einmal gekommen, nichts geändert";
+}
 std::string Stray(std::uint32_t number) { return "Teil " + Number(number) + " ohne ersten Teil"; }
 std::string Pieces(const std::string& id, std::size_t found, std::uint32_t total) {
     return "Nachricht in Stücken „" + id + "“: " + Number(found) + (total != 0 ? " von " + Number(total) : std::string()) +
@@ -109,6 +112,7 @@ std::string ReadFailed(const std::string& path, int error) {
     return Failure(error, " beim Lesen von " + path + ".");
 }
 std::string StandardInputFailed(int error) { return Failure(error, " beim Lesen der Standardeingabe."); }
+std::string CopyFailed(int error) { return Failure(error, " beim Kopieren der Teile in den Arbeitsordner."); }
 std::string KeepPartFailed(int error) { return Failure(error, " beim Aufbewahren eines Teils im Eingang."); }
 std::string KeepPieceFailed(int error) { return Failure(error, " beim Aufbewahren eines Stücks im Eingang."); }
 std::string StoreWriteFailed(int error) { return Failure(error, " beim Schreiben des Eingangs."); }

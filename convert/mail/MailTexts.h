@@ -58,6 +58,10 @@ std::string Stray(std::uint32_t number);
 std::string Pieces(const std::string& id, std::size_t found, std::uint32_t total);
 // After any of the three above, when the store keeps the parts.
 inline constexpr std::string_view kKept = "; im Eingang aufbewahrt";
+// "NAME: " and this, for a chain decoded before whose part came again.
+inline constexpr std::string_view kDecodedBefore = ": schon umgewandelt, nichts geändert";
+// ... when only further parts of such chains came again.
+std::string RepeatedParts(std::size_t count);
 
 // --- Extraction: errors ----------------------------------------------------
 
@@ -65,6 +69,8 @@ std::string TargetFolderMissing(const std::string& folder);
 std::string ScratchFailed(int error);
 std::string ReadFailed(const std::string& path, int error);  // error may be kNotRegularFile
 std::string StandardInputFailed(int error);
+// The copies of parts could not be written into the scratch folder.
+std::string CopyFailed(int error);
 std::string KeepPartFailed(int error);
 std::string KeepPieceFailed(int error);
 std::string StoreWriteFailed(int error);

@@ -26,6 +26,9 @@ constexpr std::string_view kLockName = "sperre";
 constexpr std::string_view kIndexHeader = "Calverdon-Eingang 1";
 constexpr std::string_view kPartSuffix = ".teil";
 constexpr std::string_view kPiecePrefix = "stueck-";
+// How long the parts of a decoded chain are remembered: a mail handed in
+// again within that time changes nothing.
+constexpr std::int64_t kRememberUsedSeconds = 90 * 86400;
 
 std::string Hex(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -83,12 +86,19 @@ bool CopyInto(const fs::path& from, std::uint64_t offset, std::uint64_t size, co
     PendingFile copy;
     if (!copy.Create(to.parent_path(), error)) return false;
     copy.SetPermissions(0600);
+    std::uint64_t copied = 0;
     for (auto span = reader.Peek(); !span.empty(); span = reader.Peek()) {
         copy.Writer().Write(span.data(), span.size());
         reader.Consume(span.size());
+        copied += span.size();
     }
     if (reader.Error() != 0) {
         error = reader.Error();
+        return false;
+    }
+    // A copy shorter than the part would be kept as if whole.
+    if (size != UINT64_MAX && copied != size) {
+        error = EIO;
         return false;
     }
     if (copy.PublishNew(to, true, error)) return true;
@@ -136,6 +146,13 @@ std::optional<Store> Store::Open(const fs::path& folder, std::string& error, int
     }
     if (!store.Load(error)) return std::nullopt;
     return store;
+}
+
+std::string Store::KeyOf(const FoundPart& part) { return Sha256Hex(DataKey(part)); }
+
+void Store::MarkUsed(const std::string& key) {
+    used_[key] = Now();
+    changed_ = true;
 }
 
 std::string Store::FileFor(const std::string& key) const { return (folder_ / (key + std::string(kPartSuffix))).string(); }
@@ -209,6 +226,9 @@ bool Store::Load(std::string& error) {
                 const auto it = byKey_.find(f[1]);
                 if (it == byKey_.end()) continue;
                 (f[0] == "N" ? parts_[it->second].names : parts_[it->second].files).push_back(f[2]);
+            } else if (f[0] == "U" && f.size() >= 3) {
+                const std::int64_t when = Signed(f[2]);
+                if (Now() - when < kRememberUsedSeconds) used_[f[1]] = when;
             } else if (f[0] == "S" && f.size() >= 7) {
                 Piece piece;
                 piece.id = f[1];
@@ -233,7 +253,7 @@ bool Store::Load(std::string& error) {
 }
 
 bool Store::Add(const FoundPart& part, const std::vector<MailInfo>& mails, int& error) {
-    const std::string key = Sha256Hex(DataKey(part));
+    const std::string key = KeyOf(part);
     std::size_t index = 0;
     if (const auto known = byKey_.find(key); known != byKey_.end()) {
         index = known->second;
@@ -345,6 +365,7 @@ bool Store::Commit(int& error) {
         out << "S\t" << Field(piece.id) << '\t' << piece.number << '\t' << piece.total << '\t' << piece.date
             << "\t.\t" << piece.file.filename().string() << '\n';
     }
+    for (const auto& [key, when] : used_) out << "U\t" << key << '\t' << when << '\n';
     const std::string text = out.str();
     PendingFile index;
     if (!index.Create(folder_, error)) return false;

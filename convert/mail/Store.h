@@ -49,6 +49,13 @@ public:
     std::int64_t StoredAt(std::size_t part) const { return stored_[part]; }
     const std::vector<Piece>& Pieces() const { return pieces_; }
 
+    // The key under which a part is kept: the SHA-256 of its DataKey.
+    static std::string KeyOf(const FoundPart& part);
+    // Parts of chains decoded already are remembered for a while, so that
+    // the same mail handed in again changes nothing.
+    bool WasUsed(const std::string& key) const { return used_.contains(key); }
+    void MarkUsed(const std::string& key);
+
     // Keeps a part, its copy read from `part.file`, with the evidence of
     // `mails`; a part kept already gains the new evidence. False, with
     // `error` (errno), when its copy cannot be written.
@@ -82,6 +89,7 @@ private:
     std::vector<Piece> pieces_;
     std::set<std::size_t> removed_;
     std::set<std::string> removedPieces_;
+    std::map<std::string, std::int64_t> used_;  // key, and when it was used
     bool changed_ = false;
 };
 
