@@ -2,7 +2,7 @@
 // A stand-in for the system's modal message box. The library calls
 // MessageBoxW where it must tell the user something at once; what the user
 // then sees depends on the handler installed: by default one line on stderr,
-// in a Qt program a real message box (QtMessageBox.h), in tests a recorder.
+// in `calverdon-cli barcode` a line on its error stream, in tests a recorder.
 
 #include <functional>
 #include <utility>

@@ -13,12 +13,9 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include <calverdon/Codecommon.h>
-#include "MessageBox.h"
 #include "QtCanvas.h"
-#include "QtMessageBox.h"
 
 namespace calverdon {
 namespace {
@@ -155,21 +152,6 @@ TEST(QtCanvasTest, RotatedSymbolsAreTheUprightOneTurned) {
         EXPECT_EQ(rgb(r180.image), rgb(upright.image.mirrored(true, true)));
         EXPECT_EQ(rgb(r270.image), rgb(upright.image.transformed(QTransform().rotate(90))));
     }
-}
-
-TEST(QtMessageBoxTest, WithoutQApplicationMessagesGoToThePreviousHandler) {
-    // The tests run under a QGuiApplication, which cannot show widgets.
-    std::vector<std::u16string> shown;
-    // Put back, when it ends, the handler from before both installations.
-    const ScopedMessageBoxHandler recorder(
-        [&shown](void*, const UnicodeString& text, const UnicodeString& caption, unsigned type) {
-            shown.push_back(caption + u": " + text + u" " + static_cast<char16_t>(u'0' + type / 16));
-            return IDOK;
-        });
-    InstallQtMessageBoxHandler();
-    const KcBarcode bc(nullptr, bcCode39, u"", 0, false);
-    EXPECT_FALSE(bc.Valid);
-    EXPECT_EQ(shown, std::vector<std::u16string>{u"Barcode: Kein Canvas definiert. 1"});
 }
 
 }  // namespace
