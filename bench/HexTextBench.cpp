@@ -121,75 +121,92 @@ void MeasureMemory(const fs::path& folder, int gib) {
     fs::remove(folder / "big.out");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Settings {
     std::uint64_t sizeMiB = 64;
     int runs = 5;
     int memoryGiB = 0;
+};
+
+Settings ParseArguments(int argc, char** argv) {
+    Settings settings;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
-        if (arg == "--size-mib") sizeMiB = std::stoull(argv[i + 1]);
-        if (arg == "--runs") runs = std::stoi(argv[i + 1]);
-        if (arg == "--memory-gib") memoryGiB = std::stoi(argv[i + 1]);
+        if (arg == "--size-mib") settings.sizeMiB = std::stoull(argv[i + 1]);
+        if (arg == "--runs") settings.runs = std::stoi(argv[i + 1]);
+        if (arg == "--memory-gib") settings.memoryGiB = std::stoi(argv[i + 1]);
     }
+    return settings;
+}
 
-    const calverdon::ScratchFolder scratch("calverdon-bench");
-    const fs::path& folder = scratch.Path();
-    const fs::path data = folder / "data.bin";
-    const fs::path hex = folder / "data.txt";
-    const fs::path plainHex = folder / "data.hex";  // xxd -p output, for the decoding peers
-    WriteRandomFile(data, sizeMiB << 20);
-    const double megabytes = static_cast<double>(sizeMiB << 20) / 1e6;
+// The files of the benchmark, in its scratch folder.
+struct Files {
+    explicit Files(const fs::path& folder)
+        : data(folder / "data.bin"),
+          hex(folder / "data.txt"),
+          plainHex(folder / "data.hex"),
+          decoded(folder / "out.bin"),
+          copy(folder / "copy.txt"),
+          peerOutput(folder / "peer.out") {}
+    fs::path data;
+    fs::path hex;
+    fs::path plainHex;  // xxd -p output, for the decoding peers
+    fs::path decoded;
+    fs::path copy;
+    fs::path peerOutput;
+};
 
-    calverdon::testing::RecordingMessages quiet;
-    PrintEach(quiet);
-    CountingProgress progress;
-    std::map<std::string, std::vector<double>> times;
-    const bool python = HaveCommand("python3");
+// Seconds of each run, by what ran.
+using Times = std::map<std::string, std::vector<double>>;
 
-    Shell("xxd -p " + Quote(data) + " > " + Quote(plainHex));
-    for (int run = 0; run < runs; ++run) {
-        fs::remove(hex);
-        times["engine encode"].push_back(Seconds([&] {
-            if (calverdon::BinToHex(data, hex, "0", {quiet, &progress}) != ConversionResult::Succeeded) std::exit(1);
-        }));
-        fs::remove(folder / "out.bin");
-        times["engine decode (synced)"].push_back(Seconds([&] {
-            if (calverdon::HexToBin(hex, folder / "out.bin", {quiet, &progress}) != ConversionResult::Succeeded) {
-                std::exit(1);
-            }
-        }));
-        const fs::path copy = folder / "copy.txt";
-        const fs::path out = folder / "peer.out";
-        times["cat copy of the hex-text file"].push_back(
-            Seconds([&] { Shell("cat " + Quote(hex) + " > " + Quote(copy)); }));
-        // GNU cat copies file to file inside the kernel (copy_file_range),
-        // without the data passing through the program; through a pipe it
-        // reads and writes as any program that makes its output must.
-        times["cat through a pipe"].push_back(
-            Seconds([&] { Shell("cat " + Quote(hex) + " | cat > " + Quote(copy)); }));
-        times["cat copy + sync"].push_back(
-            Seconds([&] { Shell("cat " + Quote(hex) + " > " + Quote(copy) + " && sync " + Quote(copy)); }));
-        times["xxd -p"].push_back(Seconds([&] { Shell("xxd -p " + Quote(data) + " > " + Quote(out)); }));
-        times["basenc --base16"].push_back(
-            Seconds([&] { Shell("basenc --base16 " + Quote(data) + " > " + Quote(out)); }));
-        times["xxd -r -p + sync"].push_back(Seconds(
-            [&] { Shell("xxd -r -p " + Quote(plainHex) + " > " + Quote(out) + " && sync " + Quote(out)); }));
-        if (python) {
-            times["python bytes.fromhex + sync"].push_back(Seconds([&] {
-                Shell("python3 -c 'import sys; open(sys.argv[2], \"wb\").write(bytes.fromhex(open(sys.argv[1]).read()))' " +
-                      Quote(plainHex) + " " + Quote(out) + " && sync " + Quote(out));
-            }));
+// The engine both ways, with progress receivers attached; the benchmark
+// ends when a conversion fails.
+void TimeEngine(const Files& files, calverdon::testing::RecordingMessages& messages, CountingProgress& progress,
+                Times& times) {
+    fs::remove(files.hex);
+    times["engine encode"].push_back(Seconds([&] {
+        if (calverdon::BinToHex(files.data, files.hex, "0", {messages, &progress}) != ConversionResult::Succeeded) {
+            std::exit(1);
         }
-        fs::remove(copy);
-        fs::remove(out);
-    }
-    Shell("cmp " + Quote(data) + " " + Quote(folder / "out.bin"));
+    }));
+    fs::remove(files.decoded);
+    times["engine decode (synced)"].push_back(Seconds([&] {
+        if (calverdon::HexToBin(files.hex, files.decoded, {messages, &progress}) != ConversionResult::Succeeded) {
+            std::exit(1);
+        }
+    }));
+}
 
+// The peers on the same files.
+void TimePeers(const Files& files, bool python, Times& times) {
+    const std::string hex = Quote(files.hex);
+    const std::string copy = Quote(files.copy);
+    const std::string out = Quote(files.peerOutput);
+    times["cat copy of the hex-text file"].push_back(Seconds([&] { Shell("cat " + hex + " > " + copy); }));
+    // GNU cat copies file to file inside the kernel (copy_file_range),
+    // without the data passing through the program; through a pipe it
+    // reads and writes as any program that makes its output must.
+    times["cat through a pipe"].push_back(Seconds([&] { Shell("cat " + hex + " | cat > " + copy); }));
+    times["cat copy + sync"].push_back(Seconds([&] { Shell("cat " + hex + " > " + copy + " && sync " + copy); }));
+    times["xxd -p"].push_back(Seconds([&] { Shell("xxd -p " + Quote(files.data) + " > " + out); }));
+    times["basenc --base16"].push_back(Seconds([&] { Shell("basenc --base16 " + Quote(files.data) + " > " + out); }));
+    times["xxd -r -p + sync"].push_back(
+        Seconds([&] { Shell("xxd -r -p " + Quote(files.plainHex) + " > " + out + " && sync " + out); }));
+    if (python) {
+        times["python bytes.fromhex + sync"].push_back(Seconds([&] {
+            Shell("python3 -c 'import sys; open(sys.argv[2], \"wb\").write(bytes.fromhex(open(sys.argv[1]).read()))' " +
+                  Quote(files.plainHex) + " " + out + " && sync " + out);
+        }));
+    }
+    fs::remove(files.copy);
+    fs::remove(files.peerOutput);
+}
+
+// Each figure as the median of its runs, then the engine against its peers.
+void Report(const Times& times, const Settings& settings, const CountingProgress& progress) {
+    const double megabytes = static_cast<double>(settings.sizeMiB << 20) / 1e6;
     std::map<std::string, double> speed;
     std::printf("%llu MiB of random data, median of %d runs (MB/s of binary data)\n",
-                static_cast<unsigned long long>(sizeMiB), runs);
+                static_cast<unsigned long long>(settings.sizeMiB), settings.runs);
     for (const auto& [name, values] : times) {
         speed[name] = megabytes / Median(values);
         std::printf("  %-32s %8.1f MB/s\n", name.c_str(), speed[name]);
@@ -206,7 +223,29 @@ int main(int argc, char** argv) {
     ratio("engine encode", "cat copy of the hex-text file", 0.8);
     ratio("engine encode", "cat through a pipe", 0.8);
     std::printf("Progress calls in the last decode: %ld, last value %d\n", progress.calls, progress.last);
+}
 
-    if (memoryGiB > 0) MeasureMemory(folder, memoryGiB);
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Settings settings = ParseArguments(argc, argv);
+    const calverdon::ScratchFolder scratch("calverdon-bench");
+    const Files files(scratch.Path());
+    WriteRandomFile(files.data, settings.sizeMiB << 20);
+    Shell("xxd -p " + Quote(files.data) + " > " + Quote(files.plainHex));
+
+    calverdon::testing::RecordingMessages messages;
+    PrintEach(messages);
+    CountingProgress progress;
+    const bool python = HaveCommand("python3");
+    Times times;
+    for (int run = 0; run < settings.runs; ++run) {
+        TimeEngine(files, messages, progress, times);
+        TimePeers(files, python, times);
+    }
+    Shell("cmp " + Quote(files.data) + " " + Quote(files.decoded));
+    Report(times, settings, progress);
+
+    if (settings.memoryGiB > 0) MeasureMemory(scratch.Path(), settings.memoryGiB);
     return 0;
 }
