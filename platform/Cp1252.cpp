@@ -81,14 +81,21 @@ std::optional<char32_t> NextUtf16(std::u16string_view s, std::size_t& pos) {
     return std::nullopt;
 }
 
-// Windows-1252 text from Unicode text that `next` decodes one code point
-// at a time (nothing for an invalid sequence).
-template <typename Text, typename Next>
-std::string ToCp1252(Text text, std::optional<char> replacement, Next next) {
-    std::string out;
+// Unicode text in another encoding: `next` decodes one code point at a
+// time (nothing for an invalid sequence), `append` writes it to the output.
+template <typename Out, typename Text, typename Next, typename Append>
+Out Recode(Text text, Next next, Append append) {
+    Out out;
     out.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        const auto cp = next(text, pos);
+    for (std::size_t pos = 0; pos < text.size();) append(out, next(text, pos));
+    return out;
+}
+
+// Writes a code point as its Windows-1252 byte; one the code page cannot
+// hold, or an invalid sequence, as `replacement`, or not at all.
+struct Cp1252Writer {
+    std::optional<char> replacement;
+    void operator()(std::string& out, std::optional<char32_t> cp) const {
         const auto byte = cp ? CodePointToCp1252(*cp) : std::nullopt;
         if (byte) {
             out += static_cast<char>(*byte);
@@ -96,8 +103,7 @@ std::string ToCp1252(Text text, std::optional<char> replacement, Next next) {
             out += *replacement;
         }
     }
-    return out;
-}
+};
 
 }  // namespace
 
@@ -149,29 +155,23 @@ std::u16string Cp1252ToUtf16(std::string_view cp1252) {
 }
 
 std::string Utf8ToCp1252(std::string_view utf8, std::optional<char> replacement) {
-    return ToCp1252(utf8, replacement, NextUtf8);
+    return Recode<std::string>(utf8, NextUtf8, Cp1252Writer{replacement});
 }
 
 std::string Utf16ToCp1252(std::u16string_view utf16, std::optional<char> replacement) {
-    return ToCp1252(utf16, replacement, NextUtf16);
+    return Recode<std::string>(utf16, NextUtf16, Cp1252Writer{replacement});
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        AppendUtf16(out, NextUtf8(utf8, pos).value_or(kReplacementChar));
-    }
-    return out;
+    return Recode<std::u16string>(utf8, NextUtf8, [](std::u16string& out, std::optional<char32_t> cp) {
+        AppendUtf16(out, cp.value_or(kReplacementChar));
+    });
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {
-    std::string out;
-    out.reserve(utf16.size());
-    for (std::size_t pos = 0; pos < utf16.size();) {
-        AppendUtf8(out, NextUtf16(utf16, pos).value_or(kReplacementChar));
-    }
-    return out;
+    return Recode<std::string>(utf16, NextUtf16, [](std::string& out, std::optional<char32_t> cp) {
+        AppendUtf8(out, cp.value_or(kReplacementChar));
+    });
 }
 
 std::size_t ControlCharacterAt(std::string_view utf8, std::size_t at) {
