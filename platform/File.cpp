@@ -143,9 +143,10 @@ std::span<const unsigned char> BufferedReader::Peek() {
 }
 
 std::size_t BufferedReader::Want(std::size_t count) {
-    // More than the buffer holds can never be available at once.
-    count = std::min(count, buffer_.size());
     while (end_ - pos_ < count && Refill()) {
+        // A window larger than the buffer (the header reading's, under a
+        // small buffer) makes the buffer grow rather than come back short.
+        if (end_ == buffer_.size() && pos_ == 0 && count > buffer_.size()) buffer_.resize(count);
     }
     return end_ - pos_;
 }

@@ -77,8 +77,8 @@ public:
     // The bytes read ahead but not yet consumed; refills when empty.
     // An empty span means end of file or a read error (see Error()).
     std::span<const unsigned char> Peek();
-    // Makes at least `count` bytes (at most a buffer's worth) available
-    // when the file still holds them; returns how many are available.
+    // Makes at least `count` bytes available when the file still holds
+    // them (growing the buffer if need be); returns how many are available.
     std::size_t Want(std::size_t count);
     void Consume(std::size_t count) { pos_ += count; }
     // One byte, or -1 at end of file or on an error.
