@@ -169,6 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string file = BuildFile(data, size);
     std::ofstream(folder / "f.txt", std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
     calverdon::testing::RecordingMessages messages;
+    messages.unqueuedQuestion = calverdon::kAnswerYes;
     const ConversionResult result = calverdon::HexToBin(folder / "f.txt", folder / "out.bin", {messages});
     const Reading expected = Reference(file);
     // Where the pair-by-pair reading fails its checksum, the decoder may

@@ -23,16 +23,17 @@ public:
     int Show(const std::string& text, const std::string& caption, MessageKind kind) override {
         shown.push_back({text, caption, kind});
         if (whileShown) whileShown();
-        if (answers.empty()) return kind == MessageKind::YesNoWarning ? kAnswerNo : kAnswerOk;
+        if (answers.empty()) return kind == MessageKind::YesNoWarning ? unqueuedQuestion : kAnswerOk;
         const int answer = answers.front();
         answers.pop_front();
         return answer;
     }
 
     std::vector<ShownMessage> shown;
-    // Given in order; a question without a queued answer gets "no", any
-    // other message "OK".
+    // Given in order; a question without a queued answer gets
+    // `unqueuedQuestion`, any other message "OK".
     std::deque<int> answers;
+    int unqueuedQuestion = kAnswerNo;
     // Called while each message is up, before it is answered.
     std::function<void()> whileShown;
 };
