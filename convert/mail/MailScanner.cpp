@@ -210,6 +210,31 @@ private:
 
 namespace {
 
+// Where the next line after `from` that begins with "From " starts, or -1
+// when there is none. Reads the stream once from `from` on.
+gint64 NextFromLine(GMimeStream* stream, gint64 from) {
+    constexpr std::string_view kFrom = "From ";
+    if (from < 0 || g_mime_stream_seek(stream, from, GMIME_STREAM_SEEK_SET) < 0) return -1;
+    // How much of "From " the current line has begun with; -1 once it
+    // cannot, and for the line that `from` lies in.
+    int matched = -1;
+    gint64 at = from;
+    char chunk[8192];
+    for (;;) {
+        const ssize_t got = g_mime_stream_read(stream, chunk, sizeof chunk);
+        if (got <= 0) return -1;
+        for (ssize_t i = 0; i < got; ++i, ++at) {
+            if (chunk[i] == '\n') {
+                matched = 0;
+            } else if (matched >= 0 && chunk[i] == kFrom[static_cast<std::size_t>(matched)]) {
+                if (++matched == static_cast<int>(kFrom.size())) return at + 1 - matched;
+            } else {
+                matched = -1;
+            }
+        }
+    }
+}
+
 // Walks the MIME tree of one message and offers every text in it.
 class TreeWalker {
 public:
@@ -381,15 +406,27 @@ public:
         // escapes "From ", begins so.
         g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
         TreeWalker walker(scanner, scratch, shown);
-        do {
+        for (;;) {
             GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
-            if (!message) break;
+            if (!message) {
+                // The parser stops for good at a mail it cannot make out (a
+                // header block that is no header block); in an mbox the
+                // mails after it are read all the same, by a fresh start at
+                // the next "From " line.
+                const gint64 next = mbox ? NextFromLine(stream.get(), g_mime_parser_tell(parser.get())) : -1;
+                if (next < 0 || g_mime_stream_seek(stream.get(), next, GMIME_STREAM_SEEK_SET) < 0) break;
+                g_mime_parser_init_with_stream(parser.get(), stream.get());
+                g_mime_parser_set_persist_stream(parser.get(), TRUE);
+                g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MBOX);
+                continue;
+            }
             walker.WalkMessage(message.get(), depth);
             if (progress) {
                 progress(base + static_cast<std::uint64_t>(std::max<gint64>(0, g_mime_parser_tell(parser.get()))),
                          total);
             }
-        } while (mbox && !g_mime_parser_eos(parser.get()));
+            if (!mbox || g_mime_parser_eos(parser.get())) break;
+        }
         if (!capped.empty()) {
             std::error_code ignored;
             fs::remove(capped, ignored);

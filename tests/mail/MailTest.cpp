@@ -155,6 +155,9 @@ TEST_F(MailTest, MboxWithTwoChainsForwardedMailAndUnrelatedMails) {
             mbox += MboxEntry(Mail({{PartName("bericht", n), first[n], GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE}}));
         }
         if (n < 3) mbox += MboxEntry(Mail({{PartName("bilanz", n), second[n]}, {"foto.jpg", "\xff\xd8\xff"}}));
+        // A mail with no header block, which the parser cannot make out,
+        // hides none of the mails after it.
+        if (n == 1) mbox += MboxEntry("Kein Kopf, nur Text\n");
     }
     WriteFile(folder / "Inbox", mbox);
     const ToolRun run = Extract({(folder / "Inbox").string()});
