@@ -110,7 +110,7 @@ struct Assembly {
 
 class ChainLinker {
 public:
-    ChainLinker(const std::vector<FoundPart>& parts, const std::vector<MailInfo>& mails) : mails_(mails) {
+    ChainLinker(const std::vector<FoundPart>& parts, const std::vector<MailInfo>& mails) {
         evidence_.resize(parts.size());
         for (std::size_t i = 0; i < parts.size(); ++i) {
             const FoundPart& part = parts[i];
@@ -163,7 +163,6 @@ private:
                 const std::vector<Assembly>& deadEnds, bool overflow);
     void GoPastGap(const Walk& walk, Chain& chain, std::uint32_t from);
 
-    const std::vector<MailInfo>& mails_;
     std::vector<Evidence> evidence_;
     std::unordered_map<const FoundPart*, std::size_t> index_;
     std::vector<const FoundPart*> firsts_;
