@@ -294,8 +294,13 @@ std::optional<ConversionResult> Decoder::Repaired() {
         // behind the strict reading's outcome.
         case LenientResult::Kind::ReadFailed:
             return report_.ReadSourceFailed(checked.error);
+        // A part that is there but cannot be opened is told; one that is
+        // not there, or whose name (read from damaged data) can name no
+        // file at all, leaves the strict outcome standing.
         case LenientResult::Kind::PartMissing:
-            if (checked.error != ENOENT) return report_.OpenPartFailed(checked.partName, checked.error);
+            if (checked.error != ENOENT && checked.error != ENAMETOOLONG) {
+                return report_.OpenPartFailed(checked.partName, checked.error);
+            }
             return std::nullopt;
         default:
             return std::nullopt;
