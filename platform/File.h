@@ -90,7 +90,6 @@ public:
     int Error() const { return error_; }
     // Bytes consumed from the start of the file.
     std::size_t Offset() const { return base_ + pos_; }
-    UniqueFd& Fd() { return fd_; }
 
 private:
     bool Refill();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "BarcodeTexts.h"
 #include "Cp1252.h"
 #include "MessageBox.h"
 #include "Symbology.h"
@@ -184,7 +185,7 @@ KcBarcode::KcBarcode(TCanvas* canvas, KBcType type, UnicodeString text, int heig
     Valid = false;
     LockText.clear();
     if (canvas == nullptr) {
-        calverdon::MessageBoxW(nullptr, u"Kein Canvas definiert.", u"Barcode", calverdon::MB_ICONERROR);
+        calverdon::MessageBoxW(nullptr, texts::kNoCanvas, texts::kCaption, calverdon::MB_ICONERROR);
         return;
     }
     MeasureOnly = false;
@@ -197,7 +198,7 @@ KcBarcode::KcBarcode(TCanvas* canvas, KBcType type, UnicodeString text, int heig
     BarHeight = height;
     Type = type;
     if (!KnownType(type)) {
-        calverdon::MessageBoxW(nullptr, u"Codetyp undefiniert.", u"Barcode", calverdon::MB_ICONERROR);
+        calverdon::MessageBoxW(nullptr, texts::kUnknownType, texts::kCaption, calverdon::MB_ICONERROR);
         return;
     }
     const TypeSettings& s = kTypeSettings[type];
