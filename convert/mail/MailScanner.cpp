@@ -377,6 +377,17 @@ private:
         fs::remove(copy, ignored);
     }
 
+    // Parses the one message in `stream` and walks it. With a persistent
+    // stream the bodies stay in the file and are read from there when
+    // offered.
+    static void ParseOne(GMimeStream* stream, GMimeFormat format, TreeWalker& walker, int depth) {
+        GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+        g_mime_parser_set_persist_stream(parser.get(), TRUE);
+        g_mime_parser_set_format(parser.get(), format);
+        GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+        if (message) walker.WalkMessage(message.get(), depth);
+    }
+
 public:
     // Parses the messages of a file (one, or an mbox) and walks them.
     static void ParseMessages(int fd, MailScanner& scanner, ScratchFolder& scratch, const std::string& shown,
@@ -394,38 +405,27 @@ public:
             file = OpenForReading(capped, error);
             if (!file.IsOpen()) return;
         }
-        // With a persistent stream the bodies stay in the file and are
-        // read from there when offered.
         GPtr<GMimeStream> stream(g_mime_stream_fs_new(file.Release()));
-        GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-        g_mime_parser_set_persist_stream(parser.get(), TRUE);
-        // mbox: messages begin at "From " lines. Body lines that began so
-        // were quoted as ">From " (mboxo) or ">From ", ">>From " ...
-        // (mboxrd) by the writer; neither matters here, as no line of a
-        // hex-text part, nor of base64, nor of quoted-printable that
-        // escapes "From ", begins so.
-        g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
         TreeWalker walker(scanner, scratch, shown);
-        for (;;) {
-            GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
-            if (!message) {
-                // The parser stops for good at a mail it cannot make out (a
-                // header block that is no header block); in an mbox the
-                // mails after it are read all the same, by a fresh start at
-                // the next "From " line.
-                const gint64 next = mbox ? NextFromLine(stream.get(), g_mime_parser_tell(parser.get())) : -1;
-                if (next < 0 || g_mime_stream_seek(stream.get(), next, GMIME_STREAM_SEEK_SET) < 0) break;
-                g_mime_parser_init_with_stream(parser.get(), stream.get());
-                g_mime_parser_set_persist_stream(parser.get(), TRUE);
-                g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MBOX);
-                continue;
+        if (!mbox) {
+            ParseOne(stream.get(), GMIME_FORMAT_MESSAGE, walker, depth);
+        } else {
+            // Each mail of an mbox is parsed on its own, from its "From "
+            // line to the next: the parser, left to walk the whole file,
+            // stops for good at a mail it cannot make out, and can take the
+            // mails after a broken one for part of it. Body lines that
+            // began with "From " were quoted as ">From " (mboxo) or
+            // ">From ", ">>From " ... (mboxrd) by the writer; no line of a
+            // hex-text part, of base64, or of quoted-printable that escapes
+            // "From " begins so.
+            for (gint64 start = 0; start >= 0;) {
+                const gint64 next = NextFromLine(stream.get(), start);
+                GPtr<GMimeStream> mail(g_mime_stream_substream(stream.get(), start, next));
+                ParseOne(mail.get(), GMIME_FORMAT_MBOX, walker, depth);
+                const gint64 reached = next >= 0 ? next : g_mime_stream_length(stream.get());
+                if (progress && reached >= 0) progress(base + static_cast<std::uint64_t>(reached), total);
+                start = next;
             }
-            walker.WalkMessage(message.get(), depth);
-            if (progress) {
-                progress(base + static_cast<std::uint64_t>(std::max<gint64>(0, g_mime_parser_tell(parser.get()))),
-                         total);
-            }
-            if (!mbox || g_mime_parser_eos(parser.get())) break;
         }
         if (!capped.empty()) {
             std::error_code ignored;
