@@ -583,7 +583,7 @@ private slots:
         }
     }
 
-    // Ctrl+O opens the choice of a source, F1 the help.
+    // Ctrl+O opens the choice of a source, the help key the help.
     void keyboardShortcuts() {
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));

@@ -14,6 +14,7 @@
 #include "EngineTestSupport.h"
 #include "PendingFile.h"
 #include "SystemCalls.h"
+#include "../support/ObservedCalls.h"
 
 namespace calverdon::testing {
 namespace {
@@ -80,14 +81,6 @@ public:
     int error = 0;
     int signal = 0;
     bool refuseUnnamed = false;
-};
-
-class Observed {
-public:
-    explicit Observed(Injector& injector) { sys::SetCallObserver(&injector); }
-    ~Observed() { sys::SetCallObserver(nullptr); }
-    Observed(const Observed&) = delete;
-    Observed& operator=(const Observed&) = delete;
 };
 
 std::string Bytes(int count, int seed) {
@@ -177,7 +170,7 @@ protected:
         Injector counter;
         RecordingMessages messages;
         {
-            Observed observed(counter);
+            calverdon::testing::ObservedCalls observed(counter);
             ASSERT_NE(GetParam().run(folder.Path(), messages), ConversionResult::Failed);
         }
         after_ = Take(folder.Path());
@@ -208,7 +201,7 @@ TEST_P(FailingCallTest, EveryFailingCallLeavesTheOldStateOrTheWholeResult) {
                 RecordingMessages messages;
                 ConversionResult result;
                 {
-                    Observed observed(injector);
+                    calverdon::testing::ObservedCalls observed(injector);
                     result = GetParam().run(folder.Path(), messages);
                 }
                 ++walked;
@@ -243,7 +236,7 @@ TEST_P(FailingCallTest, ASignalAfterAnyCallLeavesNothingHalfDone) {
             ScratchFolder folder;
             GetParam().setUp(folder.Path());
             RecordingMessages messages;
-            Observed observed(counter);
+            calverdon::testing::ObservedCalls observed(counter);
             GetParam().run(folder.Path(), messages);
         }
         for (int nth = 1; nth <= counter.total; ++nth) {
@@ -259,7 +252,7 @@ TEST_P(FailingCallTest, ASignalAfterAnyCallLeavesNothingHalfDone) {
                 injector.nth = nth;
                 injector.signal = nth % 2 == 0 ? SIGTERM : SIGINT;
                 RecordingMessages messages;
-                Observed observed(injector);
+                calverdon::testing::ObservedCalls observed(injector);
                 GetParam().run(folder.Path(), messages);
                 ::_exit(0);
             }

@@ -19,6 +19,7 @@
 
 #include "../cli/CliTestSupport.h"
 #include "../convert/EngineTestSupport.h"
+#include "../support/Spawn.h"
 
 namespace calverdon::testing {
 namespace {
@@ -238,17 +239,7 @@ std::string Flowed(const std::string& text, bool delSp) {
 
 constexpr const char* kDeliver = CALVERDON_DELIVER_SCRIPT;
 
-class SpawnActions {
-public:
-    SpawnActions() { posix_spawn_file_actions_init(&actions_); }
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-    posix_spawn_file_actions_t* get() { return &actions_; }
-
-private:
-    posix_spawn_file_actions_t actions_;
-};
+using calverdon::testing::SpawnActions;
 
 struct ProgramRun {
     int status;       // the exit status, or -1 when it did not start or end normally

@@ -32,6 +32,8 @@
 #include "../convert/EngineTestSupport.h"
 #include "Store.h"
 #include "SystemCalls.h"
+#include "../support/Spawn.h"
+#include "../support/ObservedCalls.h"
 
 namespace calverdon::testing {
 namespace {
@@ -180,17 +182,7 @@ void SetStoredTime(const fs::path& store, const std::string& name, std::int64_t 
 // Programs started as the mail system starts them: a clean environment,
 // standard input from a file.
 
-class SpawnActions {
-public:
-    SpawnActions() { posix_spawn_file_actions_init(&actions_); }
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-    posix_spawn_file_actions_t* get() { return &actions_; }
-
-private:
-    posix_spawn_file_actions_t actions_;
-};
+using calverdon::testing::SpawnActions;
 
 // A pipe whose ends close with it.
 struct Pipe {
@@ -456,14 +448,6 @@ public:
     bool refuseUnnamed = false;
 };
 
-class Observed {
-public:
-    explicit Observed(Injector& injector) { sys::SetCallObserver(&injector); }
-    ~Observed() { sys::SetCallObserver(nullptr); }
-    Observed(const Observed&) = delete;
-    Observed& operator=(const Observed&) = delete;
-};
-
 TEST_F(StoreTest, FailureOrCrashInAnAdditionLeavesTheStoreAsBeforeOrWithThePartWhole) {
     const Encoded chain = Chain("bericht", "Bericht", 1300, 3, 3);
     ASSERT_EQ(Extract({chain.mails[0]}).exitCode, 3);
@@ -485,7 +469,7 @@ TEST_F(StoreTest, FailureOrCrashInAnAdditionLeavesTheStoreAsBeforeOrWithThePartW
         Injector counter;
         counter.refuseUnnamed = refuseUnnamed;
         {
-            Observed observed(counter);
+            calverdon::testing::ObservedCalls observed(counter);
             ASSERT_EQ(Extract({chain.mails[1]}).exitCode, 3);
         }
         const Snapshot after = Untimed(Take(store));
@@ -511,7 +495,7 @@ TEST_F(StoreTest, FailureOrCrashInAnAdditionLeavesTheStoreAsBeforeOrWithThePartW
                         ASSERT_GE(child, 0);
                         if (child == 0) {
                             ::setenv("TMPDIR", scratch.c_str(), 1);
-                            Observed observed(injector);
+                            calverdon::testing::ObservedCalls observed(injector);
                             Extract({chain.mails[1]});
                             ::_exit(0);
                         }
@@ -519,7 +503,7 @@ TEST_F(StoreTest, FailureOrCrashInAnAdditionLeavesTheStoreAsBeforeOrWithThePartW
                         ASSERT_EQ(::waitpid(child, &status, 0), child);
                         EXPECT_TRUE(WIFSIGNALED(status));
                     } else {
-                        Observed observed(injector);
+                        calverdon::testing::ObservedCalls observed(injector);
                         failing = Extract({chain.mails[1]});
                         EXPECT_NE(failing.exitCode, 0);
                     }
